@@ -1,0 +1,72 @@
+#include "error/json_error.h"
+
+#include <variant>
+
+#include "debug_text/debug_form.h"
+#include "debug_text/quoted.h"
+#include "debug_text/text_sink.h"
+
+namespace fc {
+
+struct JsonError::Record final : InnerError {
+  Record(std::variant<std::string, IoError> c, std::uint64_t l, std::uint64_t col)
+      : code(std::move(c)), line(l), column(col) {}
+
+  Status write_message(TextSink& sink) const {
+    if (const auto* text = std::get_if<std::string>(&code)) return sink.write(*text);
+    return std::get<IoError>(code).write_display(sink);
+  }
+
+  Status write_debug(TextSink& sink) const override {
+    // The message is built in full before it is quoted.
+    StringSink message;
+    (void)write_message(message);
+    if (Status s = sink.write("Error("); !s.ok()) return s;
+    if (Status s = write_quoted(message.text(), sink); !s.ok()) return s;
+    if (Status s = sink.write(", line: "); !s.ok()) return s;
+    if (Status s = write_decimal(sink, line); !s.ok()) return s;
+    if (Status s = sink.write(", column: "); !s.ok()) return s;
+    if (Status s = write_decimal(sink, column); !s.ok()) return s;
+    return sink.write(")");
+  }
+
+  Status write_display(TextSink& sink) const override {
+    if (Status s = write_message(sink); !s.ok() || line == 0) return s;
+    if (Status s = sink.write(" at line "); !s.ok()) return s;
+    if (Status s = write_decimal(sink, line); !s.ok()) return s;
+    if (Status s = sink.write(" column "); !s.ok()) return s;
+    return write_decimal(sink, column);
+  }
+
+  std::variant<std::string, IoError> code;
+  std::uint64_t line;
+  std::uint64_t column;
+};
+
+JsonError::JsonError(std::unique_ptr<Record> record) : record_(std::move(record)) {}
+
+JsonError::JsonError(JsonError&&) noexcept = default;
+JsonError& JsonError::operator=(JsonError&&) noexcept = default;
+JsonError::~JsonError() = default;
+
+JsonError JsonError::from_io(IoError error) {
+  return JsonError(std::make_unique<Record>(std::move(error), 0, 0));
+}
+
+JsonError JsonError::from_message(std::string message, std::uint64_t line,
+                                  std::uint64_t column) {
+  return JsonError(std::make_unique<Record>(std::move(message), line, column));
+}
+
+Status JsonError::write_debug(TextSink& sink) const { return record_->write_debug(sink); }
+
+Status JsonError::write_display(TextSink& sink) const { return record_->write_display(sink); }
+
+const IoError* JsonError::io_error() const { return std::get_if<IoError>(&record_->code); }
+
+IoError JsonError::to_io_error() && {
+  if (auto* carried = std::get_if<IoError>(&record_->code)) return std::move(*carried);
+  return IoError::custom(ErrorKind::InvalidData, std::move(record_));
+}
+
+}  // namespace fc

@@ -1,0 +1,17 @@
+#include "json/frame_prefix.h"
+
+namespace fc {
+
+Result<FramePrefix> length_prefix_for_size(std::uint64_t size) {
+  if (size > 0xFFFFFFFFu) {
+    return std::unexpected(IoError::from_fixed(fixed_messages::kPayloadTooLarge));
+  }
+  return FramePrefix{static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
+                     static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+}
+
+Result<FramePrefix> length_prefix(const JsonText& text) {
+  return length_prefix_for_size(text.size());
+}
+
+}  // namespace fc

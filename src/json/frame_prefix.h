@@ -1,0 +1,25 @@
+#ifndef FC_JSON_FRAME_PREFIX_H_
+#define FC_JSON_FRAME_PREFIX_H_
+
+#include <array>
+#include <cstdint>
+
+#include "error/io_error.h"
+#include "json/json_writer.h"
+
+namespace fc {
+
+/// The 4-byte big-endian length that precedes a payload on the wire.
+using FramePrefix = std::array<std::uint8_t, 4>;
+
+/// The prefix for a payload of `size` bytes. A payload of 2^32 bytes or more
+/// cannot be framed: truncating its length would put a prefix on the wire
+/// that disagrees with the payload, so it is an InvalidInput error instead.
+Result<FramePrefix> length_prefix_for_size(std::uint64_t size);
+
+/// The prefix for the JSON text's byte length.
+Result<FramePrefix> length_prefix(const JsonText& text);
+
+}  // namespace fc
+
+#endif  // FC_JSON_FRAME_PREFIX_H_

@@ -1,0 +1,35 @@
+#ifndef FC_MAIN_STD_STREAMS_H_
+#define FC_MAIN_STD_STREAMS_H_
+
+#include <cstddef>
+#include <string_view>
+
+#include "error/io_error.h"
+
+namespace fc {
+
+/// A byte sink of the platform: standard output or standard error.
+class OutputDevice {
+ public:
+  /// One write: how many bytes the device took. A missing device takes and
+  /// discards everything.
+  virtual Result<std::size_t> write_some(std::string_view bytes) = 0;
+
+ protected:
+  ~OutputDevice() = default;
+};
+
+/// The process's standard output and standard error devices.
+OutputDevice& stdout_device();
+OutputDevice& stderr_device();
+
+/// Writes every byte: zero bytes taken is a WriteZero error, an interrupted
+/// write is retried.
+Status write_all(OutputDevice& device, std::string_view bytes);
+
+/// Writes to standard error, unbuffered.
+Status write_stderr(std::string_view text);
+
+}  // namespace fc
+
+#endif  // FC_MAIN_STD_STREAMS_H_

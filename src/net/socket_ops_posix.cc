@@ -1,0 +1,193 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "debug_text/text_sink.h"
+#include "debug_text/quoted.h"
+#include "error/panic.h"
+#include "net/host_text.h"
+#include "net/socket_ops.h"
+
+namespace fc {
+namespace {
+
+int fd_of(NativeSocket socket) { return static_cast<int>(socket); }
+
+IoError last_os_error() { return IoError::from_os_code(errno); }
+
+// getaddrinfo reports most failures only through its return value; such a
+// failure becomes a custom error carrying the resolver's own message.
+class ResolverError final : public InnerError {
+ public:
+  explicit ResolverError(int code) : code_(code) {}
+
+  Status write_debug(TextSink& sink) const override {
+    return write_quoted(message(), sink);
+  }
+  Status write_display(TextSink& sink) const override { return sink.write(message()); }
+
+ private:
+  std::string message() const {
+    return std::string("failed to look up address information: ") + gai_strerror(code_);
+  }
+
+  int code_;
+};
+
+ErrorKind resolver_error_kind(int code) {
+  switch (code) {
+    case EAI_NONAME:
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
+      return ErrorKind::NotFound;
+    case EAI_MEMORY: return ErrorKind::OutOfMemory;
+    case EAI_FAMILY:
+    case EAI_SOCKTYPE:
+    case EAI_BADFLAGS:
+    case EAI_SERVICE: return ErrorKind::InvalidInput;
+    default: return ErrorKind::Uncategorized;
+  }
+}
+
+IoError resolver_error(int code, int saved_errno) {
+  // The resolver says the cause is in errno: report that like any OS error.
+  if (code == EAI_SYSTEM && saved_errno != 0) return IoError::from_os_code(saved_errno);
+  return IoError::custom(resolver_error_kind(code), std::make_unique<ResolverError>(code));
+}
+
+// The system structure for connect(); every byte not set is zero.
+struct SystemAddress {
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+};
+
+SystemAddress to_system_address(const SocketAddress& address) {
+  SystemAddress system;
+  if (const auto* v4 = std::get_if<Ipv4Address>(&address)) {
+    auto* in = reinterpret_cast<sockaddr_in*>(&system.storage);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(v4->port);
+    std::memcpy(&in->sin_addr, v4->bytes.data(), 4);
+    system.length = sizeof(sockaddr_in);
+  } else {
+    const auto& v6 = std::get<Ipv6Address>(address);
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&system.storage);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(v6.port);
+    in6->sin6_flowinfo = v6.flow_info;
+    std::memcpy(&in6->sin6_addr, v6.bytes.data(), 16);
+    in6->sin6_scope_id = v6.scope_id;
+    system.length = sizeof(sockaddr_in6);
+  }
+  return system;
+}
+
+// A resolver entry as a socket address with `port`; nothing for families
+// other than IPv4 and IPv6. An entry shorter than its family's structure
+// breaks the resolver's contract and ends the run.
+std::optional<SocketAddress> from_resolver_entry(const addrinfo& entry, std::uint16_t port) {
+  if (entry.ai_family == AF_INET) {
+    if (entry.ai_addrlen < sizeof(sockaddr_in)) panic("resolver returned a short IPv4 address");
+    sockaddr_in in;
+    std::memcpy(&in, entry.ai_addr, sizeof in);
+    Ipv4Address v4;
+    std::memcpy(v4.bytes.data(), &in.sin_addr, 4);
+    v4.port = port;
+    return v4;
+  }
+  if (entry.ai_family == AF_INET6) {
+    if (entry.ai_addrlen < sizeof(sockaddr_in6)) panic("resolver returned a short IPv6 address");
+    sockaddr_in6 in6;
+    std::memcpy(&in6, entry.ai_addr, sizeof in6);
+    Ipv6Address v6;
+    std::memcpy(v6.bytes.data(), &in6.sin6_addr, 16);
+    v6.port = port;
+    v6.flow_info = in6.sin6_flowinfo;
+    v6.scope_id = in6.sin6_scope_id;
+    return v6;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+// POSIX sockets need no start-up or shut-down.
+void ensure_network_started() {}
+void shut_down_network() {}
+
+Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std::uint16_t port) {
+  ensure_network_started();
+  HostText host_text(host);
+  if (!host_text.valid()) return std::unexpected(IoError::from_fixed(fixed_messages::kUnexpectedNul));
+
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* entries = nullptr;
+  errno = 0;
+  int code = getaddrinfo(host_text.c_str(), nullptr, &hints, &entries);
+  if (code != 0) return std::unexpected(resolver_error(code, errno));
+
+  std::vector<SocketAddress> addresses;
+  for (const addrinfo* entry = entries; entry != nullptr; entry = entry->ai_next) {
+    if (std::optional<SocketAddress> address = from_resolver_entry(*entry, port)) {
+      addresses.push_back(*address);
+    }
+  }
+  freeaddrinfo(entries);
+  return addresses;
+}
+
+Result<NativeSocket> open_socket(const SocketAddress& address) {
+  int family = std::holds_alternative<Ipv4Address>(address) ? AF_INET : AF_INET6;
+  int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd >= 0) return static_cast<NativeSocket>(fd);
+  if (errno != EINVAL) return std::unexpected(last_os_error());
+
+  // A system that refuses SOCK_CLOEXEC: create plainly, then set the flag.
+  fd = socket(family, SOCK_STREAM, 0);
+  if (fd < 0) return std::unexpected(last_os_error());
+  if (fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
+    IoError error = last_os_error();
+    close(fd);
+    return std::unexpected(std::move(error));
+  }
+  return static_cast<NativeSocket>(fd);
+}
+
+Result<NativeSocket> connect_address(const SocketAddress& address) {
+  ensure_network_started();
+  Result<NativeSocket> socket = open_socket(address);
+  if (!socket) return socket;
+  SystemAddress system = to_system_address(address);
+  if (connect(fd_of(*socket), reinterpret_cast<const sockaddr*>(&system.storage),
+              system.length) != 0) {
+    IoError error = last_os_error();
+    close(fd_of(*socket));
+    return std::unexpected(std::move(error));
+  }
+  return socket;
+}
+
+Result<std::size_t> send_some(NativeSocket socket, std::span<const std::uint8_t> bytes) {
+  std::size_t length = std::min<std::size_t>(bytes.size(), SSIZE_MAX);
+  // MSG_NOSIGNAL: a broken connection comes back as EPIPE, never as SIGPIPE.
+  ssize_t taken = send(fd_of(socket), bytes.data(), length, MSG_NOSIGNAL);
+  if (taken >= 0) return static_cast<std::size_t>(taken);
+  // A signal cut the call short before anything was sent: let send_all offer
+  // the same bytes again.
+  if (errno == EINTR) return std::unexpected(IoError::from_kind(ErrorKind::Interrupted));
+  return std::unexpected(last_os_error());
+}
+
+void close_socket(NativeSocket socket) { close(fd_of(socket)); }
+
+}  // namespace fc
