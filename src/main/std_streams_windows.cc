@@ -1,0 +1,72 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "main/console_text.h"
+#include "main/std_streams.h"
+
+namespace fc {
+namespace {
+
+class ConsoleHandle final : public WideConsole {
+ public:
+  explicit ConsoleHandle(HANDLE handle) : handle_(handle) {}
+
+  Result<std::size_t> write_units(std::u16string_view units) override {
+    DWORD count = static_cast<DWORD>(std::min<std::size_t>(units.size(), MAXDWORD));
+    DWORD written = 0;
+    if (!WriteConsoleW(handle_, units.data(), count, &written, nullptr)) {
+      return std::unexpected(IoError::from_os_code(static_cast<std::int32_t>(GetLastError())));
+    }
+    return written;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// A file or a pipe takes the bytes unchanged: no C runtime text mode here.
+Result<std::size_t> write_bytes(HANDLE handle, std::string_view bytes) {
+  DWORD count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), MAXDWORD));
+  DWORD written = 0;
+  if (!WriteFile(handle, bytes.data(), count, &written, nullptr)) {
+    return std::unexpected(IoError::from_os_code(static_cast<std::int32_t>(GetLastError())));
+  }
+  return written;
+}
+
+// A standard handle, looked up at each write. The console gets UTF-16 text;
+// anything else gets the bytes. Without a usable handle the text is
+// discarded and counts as written.
+class StdHandleDevice final : public OutputDevice {
+ public:
+  explicit StdHandleDevice(DWORD which) : which_(which) {}
+
+  Result<std::size_t> write_some(std::string_view bytes) override {
+    HANDLE handle = GetStdHandle(which_);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return bytes.size();
+    DWORD mode = 0;
+    Result<std::size_t> taken;
+    if (GetConsoleMode(handle, &mode)) {
+      ConsoleHandle console(handle);
+      taken = write_console_text(bytes, console);
+    } else {
+      taken = write_bytes(handle, bytes);
+    }
+    if (!taken && taken.error().os_code() == ERROR_INVALID_HANDLE) return bytes.size();
+    return taken;
+  }
+
+ private:
+  DWORD which_;
+};
+
+StdHandleDevice g_stdout(STD_OUTPUT_HANDLE);
+StdHandleDevice g_stderr(STD_ERROR_HANDLE);
+
+}  // namespace
+
+OutputDevice& stdout_device() { return g_stdout; }
+OutputDevice& stderr_device() { return g_stderr; }
+
+}  // namespace fc

@@ -1,0 +1,178 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "error/panic.h"
+#include "net/host_text.h"
+#include "net/socket_ops.h"
+
+namespace fc {
+namespace {
+
+static_assert(sizeof(SOCKET) == sizeof(NativeSocket) && INVALID_SOCKET == kNoSocket);
+
+SOCKET native(NativeSocket socket) { return static_cast<SOCKET>(socket); }
+
+IoError last_socket_error() { return IoError::from_os_code(WSAGetLastError()); }
+
+// Set once the start-up has succeeded; the shut-down then owes one cleanup.
+std::atomic<bool> g_network_started{false};
+
+bool start_network() {
+  WSADATA data;
+  std::memset(&data, 0, sizeof data);
+  int result = WSAStartup(MAKEWORD(2, 2), &data);
+  if (result != 0) {
+    panic("assertion `left == right` failed\n  left: " + std::to_string(result) +
+          "\n right: 0");
+  }
+  g_network_started.store(true, std::memory_order_release);
+  return true;
+}
+
+// The system structure for connect(); every byte not set is zero.
+struct SystemAddress {
+  sockaddr_storage storage;
+  int length = 0;
+};
+
+SystemAddress to_system_address(const SocketAddress& address) {
+  SystemAddress system;
+  std::memset(&system.storage, 0, sizeof system.storage);
+  if (const auto* v4 = std::get_if<Ipv4Address>(&address)) {
+    auto* in = reinterpret_cast<sockaddr_in*>(&system.storage);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(v4->port);
+    std::memcpy(&in->sin_addr, v4->bytes.data(), 4);
+    system.length = sizeof(sockaddr_in);
+  } else {
+    const auto& v6 = std::get<Ipv6Address>(address);
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&system.storage);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(v6.port);
+    in6->sin6_flowinfo = v6.flow_info;
+    std::memcpy(&in6->sin6_addr, v6.bytes.data(), 16);
+    in6->sin6_scope_id = v6.scope_id;
+    system.length = sizeof(sockaddr_in6);
+  }
+  return system;
+}
+
+// A resolver entry as a socket address with `port`; nothing for families
+// other than IPv4 and IPv6. An entry shorter than its family's structure
+// breaks the resolver's contract and ends the run.
+std::optional<SocketAddress> from_resolver_entry(const addrinfo& entry, std::uint16_t port) {
+  if (entry.ai_family == AF_INET) {
+    if (entry.ai_addrlen < sizeof(sockaddr_in)) panic("resolver returned a short IPv4 address");
+    sockaddr_in in;
+    std::memcpy(&in, entry.ai_addr, sizeof in);
+    Ipv4Address v4;
+    std::memcpy(v4.bytes.data(), &in.sin_addr, 4);
+    v4.port = port;
+    return v4;
+  }
+  if (entry.ai_family == AF_INET6) {
+    if (entry.ai_addrlen < sizeof(sockaddr_in6)) panic("resolver returned a short IPv6 address");
+    sockaddr_in6 in6;
+    std::memcpy(&in6, entry.ai_addr, sizeof in6);
+    Ipv6Address v6;
+    std::memcpy(v6.bytes.data(), &in6.sin6_addr, 16);
+    v6.port = port;
+    v6.flow_info = in6.sin6_flowinfo;
+    v6.scope_id = in6.sin6_scope_id;
+    return v6;
+  }
+  return std::nullopt;
+}
+
+struct FreeAddressInfo {
+  void operator()(addrinfo* entries) const { freeaddrinfo(entries); }
+};
+
+}  // namespace
+
+void ensure_network_started() {
+  // A function-local static is the once-only guard: the first caller starts
+  // the network, concurrent callers wait for it, later ones find it done.
+  static const bool started = start_network();
+  (void)started;
+}
+
+void shut_down_network() {
+  if (g_network_started.load(std::memory_order_acquire)) (void)WSACleanup();
+}
+
+Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std::uint16_t port) {
+  ensure_network_started();
+  HostText host_text(host);
+  if (!host_text.valid()) return std::unexpected(IoError::from_fixed(fixed_messages::kUnexpectedNul));
+
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof hints);
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* raw_entries = nullptr;
+  if (getaddrinfo(host_text.c_str(), nullptr, &hints, &raw_entries) != 0) {
+    return std::unexpected(last_socket_error());
+  }
+  std::unique_ptr<addrinfo, FreeAddressInfo> entries(raw_entries);
+
+  std::vector<SocketAddress> addresses;
+  for (const addrinfo* entry = entries.get(); entry != nullptr; entry = entry->ai_next) {
+    if (std::optional<SocketAddress> address = from_resolver_entry(*entry, port)) {
+      addresses.push_back(*address);
+    }
+  }
+  return addresses;
+}
+
+Result<NativeSocket> open_socket(const SocketAddress& address) {
+  int family = std::holds_alternative<Ipv4Address>(address) ? AF_INET : AF_INET6;
+  SOCKET socket = WSASocketW(family, SOCK_STREAM, 0, nullptr, 0,
+                             WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+  if (socket != INVALID_SOCKET) return socket;
+  int code = WSAGetLastError();
+  if (code != WSAEPROTOTYPE && code != WSAEINVAL) return std::unexpected(IoError::from_os_code(code));
+
+  // A system that does not know the no-inherit flag: create the socket
+  // without it, then clear the inherit flag on the handle.
+  socket = WSASocketW(family, SOCK_STREAM, 0, nullptr, 0, WSA_FLAG_OVERLAPPED);
+  if (socket == INVALID_SOCKET) return std::unexpected(last_socket_error());
+  if (!SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0)) {
+    IoError error = IoError::from_os_code(static_cast<std::int32_t>(GetLastError()));
+    (void)closesocket(socket);
+    return std::unexpected(std::move(error));
+  }
+  return socket;
+}
+
+Result<NativeSocket> connect_address(const SocketAddress& address) {
+  ensure_network_started();
+  Result<NativeSocket> socket = open_socket(address);
+  if (!socket) return socket;
+  SystemAddress system = to_system_address(address);
+  if (connect(native(*socket), reinterpret_cast<const sockaddr*>(&system.storage),
+              system.length) == SOCKET_ERROR) {
+    IoError error = last_socket_error();
+    (void)closesocket(native(*socket));
+    return std::unexpected(std::move(error));
+  }
+  return socket;
+}
+
+Result<std::size_t> send_some(NativeSocket socket, std::span<const std::uint8_t> bytes) {
+  // send() takes a signed 32-bit length.
+  int length = static_cast<int>(std::min<std::size_t>(bytes.size(), 2147483647));
+  int taken = send(native(socket), reinterpret_cast<const char*>(bytes.data()), length, 0);
+  if (taken == SOCKET_ERROR) return std::unexpected(last_socket_error());
+  return static_cast<std::size_t>(taken);
+}
+
+void close_socket(NativeSocket socket) { (void)closesocket(native(socket)); }
+
+}  // namespace fc
