@@ -1,3 +1,6 @@
+// errno codes and their texts exist only on POSIX systems.
+#ifndef _WIN32
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -94,3 +97,5 @@ TEST(PosixMessages, EveryCodeGivesCleanText) {
 
 }  // namespace
 }  // namespace fc
+
+#endif  // _WIN32
