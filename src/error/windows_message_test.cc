@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "debug_text/quoted.h"
+#include "debug_text/text_sink.h"
+
 namespace fc {
 namespace {
 
@@ -59,6 +62,23 @@ TEST(WindowsMessageLookup, UnitsBecomeTrimmedUtf8) {
       {u"Acc\u00e8s refus\u00e9.\r\n", "Acc\u00e8s refus\u00e9."},
   };
   for (const Case& c : cases) EXPECT_EQ(message_from_units(10061, c.units), c.text);
+}
+
+TEST(WindowsMessageLookup, TrimmedTextInItsQuotedForm) {
+  struct Case {
+    std::u16string units;
+    std::string quoted;
+  };
+  const Case cases[] = {
+      {u"Line one.\r\nLine two.\r\n", "\"Line one.\\r\\nLine two.\""},
+      {u"Refused. \t\u00a0\u3000\r\n", "\"Refused.\""},
+      {u"\r\n \u3000", "\"\""},
+  };
+  for (const Case& c : cases) {
+    StringSink sink;
+    ASSERT_TRUE(write_quoted(message_from_units(10061, c.units), sink).ok());
+    EXPECT_EQ(sink.text(), c.quoted);
+  }
 }
 
 TEST(WindowsMessageLookup, UnpairedSurrogateGivesTheFallback) {
