@@ -18,7 +18,7 @@ constexpr std::size_t kImpossible = std::numeric_limits<std::size_t>::max() / 2;
 
 // The child's whole standard error is the one line; AddressSanitizer adds a
 // warning line of its own before it.
-std::string whole_stderr(std::size_t size) {
+[[maybe_unused]] std::string whole_stderr(std::size_t size) {
 #if defined(__SANITIZE_ADDRESS__)
   const char* start = "\n";
 #else

@@ -38,6 +38,13 @@ class CountedInner final : public InnerError {
 
 const FixedMessage kInterruptedRecord{"interrupted here", ErrorKind::Interrupted};
 
+// The platform's code for a refused connection.
+#ifdef _WIN32
+constexpr std::int32_t kRefusedCode = 10061;  // WSAECONNREFUSED
+#else
+constexpr std::int32_t kRefusedCode = ECONNREFUSED;
+#endif
+
 TEST(IoError, TextFormsOfTheFourForms) {
   int destroyed = 0;
   struct Case {
@@ -56,10 +63,10 @@ TEST(IoError, TextFormsOfTheFourForms) {
        "could not resolve to any addresses"},
       {IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed)),
        "Custom { kind: Other, error: Inner { n: 1 } }", "inner failed"},
-      {IoError::from_os_code(ECONNREFUSED),
-       "Os { code: " + std::to_string(ECONNREFUSED) + ", kind: ConnectionRefused, message: \"" +
-           os_error_message(ECONNREFUSED) + "\" }",
-       os_error_message(ECONNREFUSED) + " (os error " + std::to_string(ECONNREFUSED) + ")"},
+      {IoError::from_os_code(kRefusedCode),
+       "Os { code: " + std::to_string(kRefusedCode) + ", kind: ConnectionRefused, message: \"" +
+           os_error_message(kRefusedCode) + "\" }",
+       os_error_message(kRefusedCode) + " (os error " + std::to_string(kRefusedCode) + ")"},
       {IoError::from_os_code(-2147024891),
        "Os { code: -2147024891, kind: Uncategorized, message: \"" + os_error_message(-2147024891) +
            "\" }",

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "error/panic.h"
 #include "net/host_text.h"
@@ -27,11 +26,8 @@ std::atomic<bool> g_network_started{false};
 bool start_network() {
   WSADATA data;
   std::memset(&data, 0, sizeof data);
-  int result = WSAStartup(MAKEWORD(2, 2), &data);
-  if (result != 0) {
-    panic("assertion `left == right` failed\n  left: " + std::to_string(result) +
-          "\n right: 0");
-  }
+  // The run cannot go on without the network: a failure ends it abnormally.
+  assert_equal(WSAStartup(MAKEWORD(2, 2), &data), 0);
   g_network_started.store(true, std::memory_order_release);
   return true;
 }
