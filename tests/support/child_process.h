@@ -1,6 +1,7 @@
 #ifndef FC_TESTS_SUPPORT_CHILD_PROCESS_H_
 #define FC_TESTS_SUPPORT_CHILD_PROCESS_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@ enum class StreamSetup {
   kClosed,      ///< the descriptor is closed in the child
   kFile,        ///< a file (output: the path in ChildOptions::*_file)
   kDevFull,     ///< /dev/full: every write fails with "no space" (POSIX only)
-  kBrokenPipe,  ///< a pipe whose read end is already closed (POSIX only)
+  kBrokenPipe,  ///< a pipe whose read end is already closed
+  kDangling,    ///< a handle value that names nothing in the child (Windows only)
 };
 
 struct ChildOptions {
@@ -22,6 +24,7 @@ struct ChildOptions {
   StreamSetup err = StreamSetup::kCapture;
   std::string out_file;
   std::string err_file;
+  std::uintptr_t dangling_value = 0;  ///< the handle value for kDangling
   int timeout_seconds = 30;
 };
 

@@ -43,6 +43,7 @@ void plan_stream(posix_spawn_file_actions_t* actions, int target, StreamSetup se
                                        target);
       break;
     case StreamSetup::kClosed:
+    case StreamSetup::kDangling:  // a closed number names nothing
       posix_spawn_file_actions_addclose(actions, target);
       break;
     case StreamSetup::kFile:

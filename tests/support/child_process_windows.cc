@@ -106,6 +106,7 @@ Handle plan_stream(StreamSetup setup, const std::string& file, bool is_input, Ha
       return std::move(is_input ? pipe.read : pipe.write);  // the other end closes here
     }
     case StreamSetup::kClosed:
+    case StreamSetup::kDangling:  // a raw value, set when the child starts
       return Handle();
     case StreamSetup::kFile: {
       HANDLE handle = CreateFileW(windows_path(file).c_str(),
@@ -164,9 +165,13 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = child_in.get();
-    startup.hStdOutput = child_out.get();
-    startup.hStdError = child_err.get();
+    auto dangling_or = [&](StreamSetup setup, const Handle& handle) {
+      return setup == StreamSetup::kDangling ? reinterpret_cast<HANDLE>(options.dangling_value)
+                                             : handle.get();
+    };
+    startup.hStdInput = dangling_or(options.in, child_in);
+    startup.hStdOutput = dangling_or(options.out, child_out);
+    startup.hStdError = dangling_or(options.err, child_err);
     if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
                         nullptr, nullptr, &startup, &process)) {
       throw std::runtime_error("cannot start " + program + " (error " +
