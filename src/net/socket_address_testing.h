@@ -30,8 +30,13 @@ inline std::string to_literal_text(const SocketAddress& address) {
                   static_cast<unsigned>(v6.bytes[i] << 8 | v6.bytes[i + 1]));
     text += buffer;
   }
-  if (v6.scope_id != 0) text += "%" + std::to_string(v6.scope_id);
-  return text + "]:" + std::to_string(v6.port);
+  if (v6.scope_id != 0) {
+    text += '%';
+    text += std::to_string(v6.scope_id);
+  }
+  text += "]:";
+  text += std::to_string(v6.port);
+  return text;
 }
 
 /// An IPv6 address from its eight groups.
