@@ -1,3 +1,6 @@
+// Resolver entries as the POSIX headers lay them out.
+#ifndef _WIN32
+
 #include "net/resolver_entries_posix.h"
 
 #include <arpa/inet.h>
@@ -158,3 +161,5 @@ TEST(ResolveHostName, OverlongNamesFailAlikeOnEitherSideOfTheStackBuffer) {
 
 }  // namespace
 }  // namespace fc
+
+#endif  // _WIN32
