@@ -16,3 +16,6 @@ echo "=== Linux, release ==="
 cmake --preset release
 cmake --build --preset release -j2
 ctest --preset release
+
+echo "=== Fuzzing, bounded ==="
+tools/run_fuzz.sh

@@ -14,12 +14,13 @@ namespace fc {
 class Status;
 class TextSink;
 
-/// A constant error record: the error value only points at it. Aligned to 4
-/// so that its address leaves the error word's two tag bits free.
-struct alignas(4) FixedMessage {
+/// A constant error record: the error value only points at it. Aligned to at
+/// least 4 so that its address leaves the error word's two tag bits free.
+struct FixedMessage {
   std::string_view message;
   ErrorKind kind;
 };
+static_assert(alignof(FixedMessage) >= 4);
 
 /// Error types that a custom error can carry: they render themselves.
 class InnerError {
@@ -29,11 +30,12 @@ class InnerError {
   virtual Status write_display(TextSink& sink) const = 0;
 };
 
-/// The heap record behind a custom error.
-struct alignas(4) CustomError {
+/// The heap record behind a custom error; aligned like FixedMessage.
+struct CustomError {
   std::unique_ptr<InnerError> error;
   ErrorKind kind;
 };
+static_assert(alignof(CustomError) >= 4);
 
 /// The one error type that crosses the program: an operating-system code, a
 /// bare kind, a constant message or an owned custom record, in one machine

@@ -12,8 +12,8 @@
 
 #include "debug_text/text_sink.h"
 #include "debug_text/quoted.h"
-#include "error/panic.h"
 #include "net/host_text.h"
+#include "net/resolver_entries_posix.h"
 #include "net/socket_ops.h"
 
 namespace fc {
@@ -91,33 +91,6 @@ SystemAddress to_system_address(const SocketAddress& address) {
   return system;
 }
 
-// A resolver entry as a socket address with `port`; nothing for families
-// other than IPv4 and IPv6. An entry shorter than its family's structure
-// breaks the resolver's contract and ends the run.
-std::optional<SocketAddress> from_resolver_entry(const addrinfo& entry, std::uint16_t port) {
-  if (entry.ai_family == AF_INET) {
-    if (entry.ai_addrlen < sizeof(sockaddr_in)) panic("resolver returned a short IPv4 address");
-    sockaddr_in in;
-    std::memcpy(&in, entry.ai_addr, sizeof in);
-    Ipv4Address v4;
-    std::memcpy(v4.bytes.data(), &in.sin_addr, 4);
-    v4.port = port;
-    return v4;
-  }
-  if (entry.ai_family == AF_INET6) {
-    if (entry.ai_addrlen < sizeof(sockaddr_in6)) panic("resolver returned a short IPv6 address");
-    sockaddr_in6 in6;
-    std::memcpy(&in6, entry.ai_addr, sizeof in6);
-    Ipv6Address v6;
-    std::memcpy(v6.bytes.data(), &in6.sin6_addr, 16);
-    v6.port = port;
-    v6.flow_info = in6.sin6_flowinfo;
-    v6.scope_id = in6.sin6_scope_id;
-    return v6;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 // POSIX sockets need no start-up or shut-down.
@@ -127,23 +100,19 @@ void shut_down_network() {}
 Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std::uint16_t port) {
   ensure_network_started();
   HostText host_text(host);
-  if (!host_text.valid()) return std::unexpected(IoError::from_fixed(fixed_messages::kUnexpectedNul));
+  if (!host_text.valid()) {
+    return std::unexpected(IoError::from_fixed(fixed_messages::kUnexpectedNul));
+  }
 
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* entries = nullptr;
+  addrinfo* raw_entries = nullptr;
   errno = 0;
-  int code = getaddrinfo(host_text.c_str(), nullptr, &hints, &entries);
+  int code = getaddrinfo(host_text.c_str(), nullptr, &hints, &raw_entries);
+  // On failure there is no result to release.
   if (code != 0) return std::unexpected(resolver_error(code, errno));
-
-  std::vector<SocketAddress> addresses;
-  for (const addrinfo* entry = entries; entry != nullptr; entry = entry->ai_next) {
-    if (std::optional<SocketAddress> address = from_resolver_entry(*entry, port)) {
-      addresses.push_back(*address);
-    }
-  }
-  freeaddrinfo(entries);
-  return addresses;
+  ResolverEntries entries(raw_entries);
+  return addresses_from_entries(entries.get(), port);
 }
 
 Result<NativeSocket> open_socket(const SocketAddress& address) {

@@ -29,17 +29,18 @@ std::optional<std::uint16_t> parse_port_text(std::string_view text) {
   return static_cast<std::uint16_t>(value);
 }
 
-Result<std::vector<SocketAddress>> resolve_endpoint(std::string_view endpoint) {
-  if (std::optional<SocketAddress> literal = parse_socket_address(endpoint)) {
-    return std::vector<SocketAddress>{*literal};
-  }
+Result<HostAndPort> split_host_and_port(std::string_view endpoint) {
   std::size_t colon = endpoint.rfind(':');
   if (colon == std::string_view::npos) {
     return std::unexpected(IoError::from_fixed(fixed_messages::kInvalidSocketAddress));
   }
   std::optional<std::uint16_t> port = parse_port_text(endpoint.substr(colon + 1));
   if (!port) return std::unexpected(IoError::from_fixed(fixed_messages::kInvalidPortValue));
-  return resolve_host_name(endpoint.substr(0, colon), *port);
+  return HostAndPort{endpoint.substr(0, colon), *port};
+}
+
+Result<std::vector<SocketAddress>> resolve_endpoint(std::string_view endpoint) {
+  return resolve_endpoint_with(endpoint, resolve_host_name);
 }
 
 Result<TcpClientStream> connect_endpoint(std::string_view endpoint) {

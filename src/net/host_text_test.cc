@@ -1,0 +1,45 @@
+#include "net/host_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace fc {
+namespace {
+
+std::string host_of_length(std::size_t length) {
+  std::string host;
+  for (std::size_t i = 0; i < length; ++i) host += static_cast<char>('a' + i % 26);
+  return host;
+}
+
+TEST(HostText, CopiesOnTheStackUpTo383BytesAndOnTheHeapBeyond) {
+  const struct {
+    std::size_t length;
+    bool on_heap;
+  } cases[] = {{0, false},  {1, false},  {382, false}, {383, false},
+               {384, true}, {385, true}, {4096, true}};
+  for (const auto& c : cases) {
+    std::string host = host_of_length(c.length);
+    HostText text(host);
+    ASSERT_TRUE(text.valid()) << c.length;
+    EXPECT_EQ(text.on_heap(), c.on_heap) << c.length;
+    // Same bytes and a terminator either way.
+    EXPECT_EQ(std::strlen(text.c_str()), c.length);
+    EXPECT_EQ(std::string(text.c_str()), host);
+  }
+}
+
+TEST(HostText, RefusesANulByteOnEitherSideOfTheBoundary) {
+  for (std::size_t length : {1u, 383u, 384u, 1000u}) {
+    for (std::size_t at : {std::size_t{0}, length / 2, length - 1}) {
+      std::string host = host_of_length(length);
+      host[at] = '\0';
+      EXPECT_FALSE(HostText(host).valid()) << "length " << length << ", NUL at " << at;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace fc
