@@ -1,5 +1,6 @@
 #include "debug_text/quoted.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -37,14 +38,46 @@ bool is_plain(unsigned char byte) {
   return byte >= 0x20 && byte <= 0x7E && byte != '"' && byte != '\\';
 }
 
-// The position of the first byte from `at` on that is not plain printable
-// ASCII (or is a quote or backslash), or `size`. Eight bytes at a time.
+// The first marked byte of an eight-byte word at `at`, or `at + 8`.
+std::size_t skip_plain_word(const unsigned char* bytes, std::size_t at) {
+  std::uint64_t marks = special_bytes(load_little_endian(bytes + at));
+  return marks == 0 ? at + 8 : at + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+}
+
+constexpr std::size_t kBlockSize = 128;
+
+// Whether a block holds any byte that is not plain. Each byte gives its
+// offset from 0x20, or 0xFF for a quote or backslash; the block has such a
+// byte when the largest value is above 0x7E - 0x20. A running maximum over the
+// whole block, with no early exit, so that the compiler turns it into a few
+// vector instructions per 16 bytes.
+bool block_has_special(const unsigned char* bytes) {
+  unsigned char highest = 0;
+  for (std::size_t i = 0; i < kBlockSize; ++i) {
+    const unsigned char byte = bytes[i];
+    const auto offset = static_cast<unsigned char>(byte - 0x20);
+    const auto quote_or_backslash =
+        static_cast<unsigned char>(-static_cast<unsigned char>((byte == '"') | (byte == '\\')));
+    highest = std::max({highest, offset, quote_or_backslash});
+  }
+  return highest > 0x7E - 0x20;
+}
+
+// The position of the first byte from `at` on that is not printable ASCII or
+// is a double quote or a backslash, or `size`. One word is tried first, as
+// runs between escapes are often short; long runs go by whole blocks, and the
+// block that holds the byte is searched word by word.
 std::size_t skip_plain(const unsigned char* bytes, std::size_t at, std::size_t size) {
+  if (size - at >= 8) {
+    std::size_t next = skip_plain_word(bytes, at);
+    if (next < at + 8) return next;
+    at = next;
+  }
+  while (size - at >= kBlockSize && !block_has_special(bytes + at)) at += kBlockSize;
   while (size - at >= 8) {
-    if (std::uint64_t marks = special_bytes(load_little_endian(bytes + at)); marks != 0) {
-      return at + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
-    }
-    at += 8;
+    std::size_t next = skip_plain_word(bytes, at);
+    if (next < at + 8) return next;
+    at = next;
   }
   while (at < size && is_plain(bytes[at])) ++at;
   return at;

@@ -163,8 +163,8 @@ TEST(WriteQuoted, EveryByteAtEveryPlace) {
     for (std::size_t place = 0; place < 21; ++place) {
       std::string text(21, 'a');
       text[place] = static_cast<char>(value);
-      std::string expected =
-          "\"" + std::string(place, 'a') + escape + std::string(20 - place, 'a') + "\"";
+      std::string expected(1, '"');
+      expected.append(place, 'a').append(escape).append(20 - place, 'a').push_back('"');
       ASSERT_EQ(form_of_exact(text), expected) << "byte " << value << " at " << place;
     }
   }
