@@ -128,46 +128,49 @@ TEST(WriteQuoted, StopsAtTheFirstFailedWrite) {
   }
 }
 
-// Every byte value at every place of a text longer than two words, so that
-// each lane of the eight-byte scan and the byte-wise tail are covered. A lone
-// byte from 0x80 on is not UTF-8 and comes out escaped as itself.
-TEST(WriteQuoted, EveryByteAtEveryPlace) {
-  for (int value = 0; value < 256; ++value) {
-    std::string escape;
-    switch (value) {
-      case 0:
-        escape = "\\0";
-        break;
-      case '\t':
-        escape = "\\t";
-        break;
-      case '\n':
-        escape = "\\n";
-        break;
-      case '\r':
-        escape = "\\r";
-        break;
-      case '"':
-        escape = "\\\"";
-        break;
-      case '\\':
-        escape = "\\\\";
-        break;
-      default: {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "\\u{%x}", static_cast<unsigned>(value));
-        bool plain = value >= 0x20 && value < 0x7F;
-        escape = plain ? std::string(1, static_cast<char>(value)) : hex;
-      }
-    }
-    for (std::size_t place = 0; place < 21; ++place) {
-      std::string text(21, 'a');
-      text[place] = static_cast<char>(value);
-      std::string expected(1, '"');
-      expected.append(place, 'a').append(escape).append(20 - place, 'a').push_back('"');
-      ASSERT_EQ(form_of_exact(text), expected) << "byte " << value << " at " << place;
-    }
+// What a lone byte comes out as. A byte from 0x80 on is not UTF-8 on its own
+// and is escaped as itself.
+std::string form_of_byte(unsigned char value) {
+  const std::string_view kNamed[][2] = {{std::string_view("\0", 1), "\\0"},
+                                        {"\t", "\\t"},
+                                        {"\n", "\\n"},
+                                        {"\r", "\\r"},
+                                        {"\"", "\\\""},
+                                        {"\\", "\\\\"}};
+  for (const auto& named : kNamed) {
+    if (named[0][0] == static_cast<char>(value)) return std::string(named[1]);
   }
+  if (value >= 0x20 && value < 0x7F) return std::string(1, static_cast<char>(value));
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "\\u{%x}", static_cast<unsigned>(value));
+  return hex;
+}
+
+// One byte at every place of a plain text of `length` bytes.
+void expect_byte_at_every_place(unsigned char value, std::size_t length) {
+  for (std::size_t place = 0; place < length; ++place) {
+    std::string text(length, 'a');
+    text[place] = static_cast<char>(value);
+    std::string expected(1, '"');
+    expected.append(place, 'a').append(form_of_byte(value));
+    expected.append(length - 1 - place, 'a').push_back('"');
+    ASSERT_EQ(form_of_exact(text), expected) << "byte " << int{value} << " at " << place;
+  }
+}
+
+// Every byte value in every lane of the eight-byte scan and in the byte-wise
+// tail.
+TEST(WriteQuoted, EveryByteAtEveryPlaceOfAShortText) {
+  for (int value = 0; value < 256; ++value) {
+    expect_byte_at_every_place(static_cast<unsigned char>(value), 21);
+  }
+}
+
+// The bytes at the edges of the plain range, at every place of a text long
+// enough for the block scan: first word, blocks, the words after a block, tail.
+TEST(WriteQuoted, EdgeBytesAtEveryPlaceOfALongText) {
+  const unsigned char values[] = {0x00, 0x1F, 0x20, '"', '\'', '\\', 0x7E, 0x7F, 0x80, 0xFF};
+  for (unsigned char value : values) expect_byte_at_every_place(value, 300);
 }
 
 TEST(WriteQuoted, MalformedInputEscapesEachBadByte) {
