@@ -83,7 +83,7 @@ bool serve(int fd, unsigned long connection) {
                                : std::string("read failed: ") + std::strerror(errno));
       return false;
     }
-    std::fwrite(payload.data(), 1, payload.size(), stdout);
+    if (!payload.empty()) std::fwrite(payload.data(), 1, payload.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
   }

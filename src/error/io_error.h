@@ -47,7 +47,8 @@ class [[nodiscard]] IoError {
   static IoError from_os_code(std::int32_t code) noexcept;
   static IoError from_kind(ErrorKind kind) noexcept;
   static IoError from_fixed(const FixedMessage& fixed) noexcept;
-  /// Allocates the record that owns `inner`.
+  /// Allocates the record that owns `inner` (never null); memory running out
+  /// here ends the process.
   static IoError custom(ErrorKind kind, std::unique_ptr<InnerError> inner);
 
   IoError(IoError&& other) noexcept : repr_(other.repr_) { other.repr_ = 0; }

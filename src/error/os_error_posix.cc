@@ -2,12 +2,17 @@
 #include <cstring>
 #include <string>
 
+#include "error/message_text.h"
 #include "error/os_error.h"
 
 namespace fc {
 
-// Our own mapping: each kind takes the errno value that names it. Codes not
-// listed are Uncategorized.
+// Our own mapping, since errno values have no table of their own to follow:
+// each kind takes the errno value that names that condition (EACCES and EPERM
+// both deny permission; EAGAIN and EWOULDBLOCK may be one value). Kinds with
+// no natural errno (InvalidData, WriteZero, UnexpectedEof, Other) are never
+// produced, and every code not listed is Uncategorized. EINTR maps to
+// Interrupted, but an OS error is still never retried by is_interrupted().
 ErrorKind kind_from_os_code(std::int32_t code) {
   switch (code) {
     case ENOENT: return ErrorKind::NotFound;
@@ -55,11 +60,35 @@ ErrorKind kind_from_os_code(std::int32_t code) {
   }
 }
 
+namespace {
+
+// strerror_r comes in two shapes: the XSI one returns 0 or an error number and
+// always writes into the buffer; the GNU one returns the text, which may live
+// elsewhere. Either way the result is the text, or null when there is none.
+[[maybe_unused]] const char* strerror_text(int result, const char* buffer, int* failure) {
+  *failure = result;
+  return result == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* strerror_text(const char* result, const char*, int* failure) {
+  *failure = 0;
+  return result;
+}
+
+}  // namespace
+
 std::string os_error_message(std::int32_t code) {
-  char buffer[256];
-  // The GNU variant returns the text, which may or may not live in `buffer`.
-  const char* text = strerror_r(code, buffer, sizeof buffer);
-  return std::string(text);
+  // The thread-safe lookup; the locale is left alone, so the texts are the
+  // C locale's.
+  char buffer[256] = {};
+  int failure = 0;
+  const char* text = strerror_text(strerror_r(code, buffer, sizeof buffer), buffer, &failure);
+  if (text == nullptr) {
+    return "OS Error " + std::to_string(code) + " (strerror_r() returned error " +
+           std::to_string(failure) + ")";
+  }
+  std::string message = to_valid_utf8(text);
+  trim_trailing_white_space(message);
+  return message;
 }
 
 }  // namespace fc

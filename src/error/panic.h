@@ -1,6 +1,7 @@
 #ifndef FC_ERROR_PANIC_H_
 #define FC_ERROR_PANIC_H_
 
+#include <cstdint>
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -13,12 +14,22 @@ namespace fc {
 struct PanicUnwind {};
 
 /// Ends the run abnormally: writes "thread 'main' panicked at FILE:LINE:COL:",
-/// the message and a note line to standard error, then unwinds.
+/// the message and a note line to standard error, then unwinds. FILE is
+/// relative to the project root (the build maps the source directory away).
 [[noreturn]] void panic(std::string_view message,
                         std::source_location where = std::source_location::current());
 
+/// Ends the run abnormally unless `left` equals `right`; the diagnostic shows
+/// both values. For results the program cannot go on without, such as the
+/// network start-up's (left: its result, right: 0).
+void assert_equal(std::int64_t left, std::int64_t right,
+                  std::source_location where = std::source_location::current());
+
 /// The diagnostic panic() writes, as text; exposed for tests.
 std::string panic_text(std::string_view message, const std::source_location& where);
+
+/// The message of a failed assert_equal; exposed for tests.
+std::string not_equal_message(std::int64_t left, std::int64_t right);
 
 }  // namespace fc
 

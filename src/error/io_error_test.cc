@@ -1,0 +1,211 @@
+#include "error/io_error.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "debug_text/text_sink.h"
+#include "error/os_error.h"
+
+namespace fc {
+namespace {
+
+std::string debug_text(const IoError& error) {
+  StringSink sink;
+  EXPECT_TRUE(error.write_debug(sink).ok());
+  return sink.take();
+}
+
+std::string display_text(const IoError& error) {
+  StringSink sink;
+  EXPECT_TRUE(error.write_display(sink).ok());
+  return sink.take();
+}
+
+// An inner error that counts how often it is destroyed.
+class CountedInner final : public InnerError {
+ public:
+  explicit CountedInner(int* destroyed) : destroyed_(destroyed) {}
+  ~CountedInner() override { ++*destroyed_; }
+  Status write_debug(TextSink& sink) const override { return sink.write("Inner { n: 1 }"); }
+  Status write_display(TextSink& sink) const override { return sink.write("inner failed"); }
+
+ private:
+  int* destroyed_;
+};
+
+const FixedMessage kInterruptedRecord{"interrupted here", ErrorKind::Interrupted};
+
+TEST(IoError, TextFormsOfTheFourForms) {
+  int destroyed = 0;
+  struct Case {
+    IoError error;
+    std::string debug;
+    std::string display;
+  };
+  Case cases[] = {
+      {IoError::from_kind(ErrorKind::NotFound), "Kind(NotFound)", "entity not found"},
+      {IoError::from_kind(ErrorKind::Uncategorized), "Kind(Uncategorized)", "uncategorized error"},
+      {IoError::from_fixed(fixed_messages::kWriteZero),
+       "Error { kind: WriteZero, message: \"failed to write whole buffer\" }",
+       "failed to write whole buffer"},
+      {IoError::from_fixed(fixed_messages::kNoAddresses),
+       "Error { kind: InvalidInput, message: \"could not resolve to any addresses\" }",
+       "could not resolve to any addresses"},
+      {IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed)),
+       "Custom { kind: Other, error: Inner { n: 1 } }", "inner failed"},
+      {IoError::from_os_code(ECONNREFUSED),
+       "Os { code: " + std::to_string(ECONNREFUSED) + ", kind: ConnectionRefused, message: \"" +
+           os_error_message(ECONNREFUSED) + "\" }",
+       os_error_message(ECONNREFUSED) + " (os error " + std::to_string(ECONNREFUSED) + ")"},
+      {IoError::from_os_code(-2147024891),
+       "Os { code: -2147024891, kind: Uncategorized, message: \"" + os_error_message(-2147024891) +
+           "\" }",
+       os_error_message(-2147024891) + " (os error -2147024891)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(debug_text(c.error), c.debug);
+    EXPECT_EQ(display_text(c.error), c.display);
+  }
+}
+
+TEST(IoError, FixedMessageRecords) {
+  struct Case {
+    const FixedMessage& record;
+    std::string_view message;
+    ErrorKind kind;
+  };
+  const Case cases[] = {
+      {fixed_messages::kNoAddresses, "could not resolve to any addresses", ErrorKind::InvalidInput},
+      {fixed_messages::kInvalidSocketAddress, "invalid socket address", ErrorKind::InvalidInput},
+      {fixed_messages::kInvalidPortValue, "invalid port value", ErrorKind::InvalidInput},
+      {fixed_messages::kUnexpectedNul, "file name contained an unexpected NUL byte",
+       ErrorKind::InvalidInput},
+      {fixed_messages::kWriteZero, "failed to write whole buffer", ErrorKind::WriteZero},
+      {fixed_messages::kFlushWriteZero, "failed to write the buffered data", ErrorKind::WriteZero},
+  };
+  for (const Case& c : cases) {
+    IoError error = IoError::from_fixed(c.record);
+    EXPECT_EQ(c.record.message, c.message);
+    EXPECT_EQ(error.kind(), c.kind);
+    EXPECT_EQ(error.fixed(), &c.record) << "the error refers to the record, never copies it";
+  }
+}
+
+TEST(IoError, OneWordWithTheTagLayout) {
+  static_assert(sizeof(IoError) == sizeof(std::uintptr_t));
+  static_assert(sizeof(Status) == sizeof(std::uintptr_t));
+  static_assert(!std::is_copy_constructible_v<IoError>);
+  static_assert(std::is_nothrow_move_constructible_v<IoError>);
+
+  IoError fixed = IoError::from_fixed(fixed_messages::kWriteZero);
+  EXPECT_EQ(fixed.raw_word(), reinterpret_cast<std::uintptr_t>(&fixed_messages::kWriteZero));
+  EXPECT_EQ(IoError::from_os_code(-1).raw_word(), 0xFFFFFFFF00000002u);
+  EXPECT_EQ(IoError::from_os_code(10061).raw_word(), (std::uintptr_t{10061} << 32) | 2);
+  EXPECT_EQ(IoError::from_kind(ErrorKind::Uncategorized).raw_word(),
+            (std::uintptr_t{41} << 32) | 3);
+  EXPECT_EQ(IoError::from_kind(ErrorKind::NotFound).raw_word(), 3u);
+  int destroyed = 0;
+  IoError custom = IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed));
+  EXPECT_EQ(custom.raw_word() & 3, 1u);
+  EXPECT_EQ(custom.raw_word() - 1, reinterpret_cast<std::uintptr_t>(custom.custom_record()));
+
+  EXPECT_EQ(IoError::from_os_code(-7).os_code(), -7);
+  EXPECT_EQ(IoError::from_kind(ErrorKind::NotFound).os_code(), std::nullopt);
+  EXPECT_EQ(Status().error().raw_word(), 0u) << "success is the all-zero word";
+  EXPECT_TRUE(Status().ok());
+  EXPECT_FALSE(Status(IoError::from_kind(ErrorKind::NotFound)).ok());
+}
+
+TEST(IoError, KindOfEachForm) {
+  EXPECT_EQ(IoError::from_kind(ErrorKind::TimedOut).kind(), ErrorKind::TimedOut);
+  EXPECT_EQ(IoError::from_fixed(fixed_messages::kInvalidPortValue).kind(), ErrorKind::InvalidInput);
+  EXPECT_EQ(IoError::custom(ErrorKind::InvalidData, nullptr).kind(), ErrorKind::InvalidData);
+  for (std::int32_t code : {0, 1, EPIPE, ENOSPC, EINTR, -1, 123456}) {
+    EXPECT_EQ(IoError::from_os_code(code).kind(), kind_from_os_code(code)) << code;
+  }
+}
+
+TEST(IoError, OnlyNonOsInterruptionsAreRetried) {
+  // An OS code is never retried, not even the one that means "interrupted".
+  for (std::int32_t code : {EINTR, 0, 4, -1, 10004}) {
+    EXPECT_FALSE(IoError::from_os_code(code).is_interrupted()) << code;
+  }
+  EXPECT_TRUE(IoError::from_kind(ErrorKind::Interrupted).is_interrupted());
+  EXPECT_TRUE(IoError::from_fixed(kInterruptedRecord).is_interrupted());
+  EXPECT_TRUE(IoError::custom(ErrorKind::Interrupted, nullptr).is_interrupted());
+  EXPECT_FALSE(IoError::from_kind(ErrorKind::WouldBlock).is_interrupted());
+  EXPECT_FALSE(IoError::from_fixed(fixed_messages::kWriteZero).is_interrupted());
+}
+
+TEST(IoError, CustomRecordIsReleasedExactlyOnce) {
+  int destroyed = 0;
+  {
+    IoError first = IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed));
+    IoError second = std::move(first);
+    IoError third = IoError::from_kind(ErrorKind::NotFound);
+    third = std::move(second);
+    EXPECT_EQ(destroyed, 0);
+    Status status(std::move(third));
+    IoError back = status.take_error();
+    EXPECT_EQ(debug_text(back), "Custom { kind: Other, error: Inner { n: 1 } }");
+    // Overwriting a custom error releases the old record.
+    back = IoError::from_kind(ErrorKind::NotFound);
+    EXPECT_EQ(destroyed, 1);
+    IoError again = IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed));
+    IoError& alias = again;
+    again = std::move(alias);  // self-move keeps the record
+    EXPECT_EQ(destroyed, 1);
+  }
+  EXPECT_EQ(destroyed, 2);
+}
+
+// Takes `budget` pieces, then refuses every later one.
+class RefusingSink final : public TextSink {
+ public:
+  explicit RefusingSink(int budget) : budget_(budget) {}
+  Status write(std::string_view piece) override {
+    ++calls;
+    if (budget_ == 0) return IoError::from_os_code(ENOSPC);
+    --budget_;
+    text.append(piece);
+    return {};
+  }
+  std::string text;
+  int calls = 0;
+
+ private:
+  int budget_;
+};
+
+TEST(IoError, WritingStopsAtTheSinksFirstFailure) {
+  int destroyed = 0;
+  IoError errors[] = {
+      IoError::from_kind(ErrorKind::NotFound),
+      IoError::from_fixed(fixed_messages::kWriteZero),
+      IoError::from_os_code(ECONNRESET),
+      IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed)),
+  };
+  for (const IoError& error : errors) {
+    for (int budget = 0; budget < 12; ++budget) {
+      for (bool debug : {true, false}) {
+        RefusingSink sink(budget);
+        Status status = debug ? error.write_debug(sink) : error.write_display(sink);
+        std::string full = debug ? debug_text(error) : display_text(error);
+        if (status.ok()) {
+          EXPECT_EQ(sink.text, full);
+          EXPECT_LE(sink.calls, budget);
+        } else {
+          EXPECT_EQ(status.error().os_code(), ENOSPC) << "the sink's own failure comes back";
+          EXPECT_EQ(sink.calls, budget + 1) << "nothing is offered after a refusal";
+          EXPECT_TRUE(full.starts_with(sink.text));
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace fc

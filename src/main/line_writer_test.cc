@@ -1,0 +1,125 @@
+#include "main/line_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace fc {
+namespace {
+
+// Records every write; can be told to take fewer bytes or to fail.
+class FakeDevice final : public OutputDevice {
+ public:
+  Result<std::size_t> write_some(std::string_view bytes) override {
+    std::size_t take = bytes.size();
+    if (!limits.empty()) {
+      take = std::min(take, limits.front());
+      limits.pop_front();
+    }
+    if (fail) return std::unexpected(IoError::from_os_code(28));
+    writes.emplace_back(bytes.substr(0, take));
+    return take;
+  }
+  std::string all() const {
+    std::string text;
+    for (const auto& w : writes) text += w;
+    return text;
+  }
+
+  std::vector<std::string> writes;
+  std::deque<std::size_t> limits;
+  bool fail = false;
+};
+
+TEST(LineWriter, EachLineReachesTheDeviceInOneWrite) {
+  FakeDevice device;
+  LineWriter writer(device);
+  ASSERT_TRUE(writer.write("Connected to server\n").ok());
+  for (std::string_view piece : {"Sent JSON: ", "Message", " { ", "id", ": ", "\"3\"", " }"}) {
+    ASSERT_TRUE(writer.write(piece).ok());
+  }
+  EXPECT_EQ(device.writes.size(), 1u) << "nothing before the line feed";
+  ASSERT_TRUE(writer.write("\n").ok());
+  ASSERT_EQ(device.writes.size(), 2u);
+  EXPECT_EQ(device.writes[0], "Connected to server\n");
+  EXPECT_EQ(device.writes[1], "Sent JSON: Message { id: \"3\" }\n");
+}
+
+TEST(LineWriter, TextAfterTheLastLineFeedWaitsForFlush) {
+  FakeDevice device;
+  LineWriter writer(device);
+  ASSERT_TRUE(writer.write("a\nb\nc").ok());
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0], "a\nb\n");
+  EXPECT_EQ(writer.buffered(), "c");
+  ASSERT_TRUE(writer.flush().ok());
+  EXPECT_EQ(device.all(), "a\nb\nc");
+  ASSERT_TRUE(writer.flush().ok());
+  EXPECT_EQ(device.writes.size(), 2u) << "an empty flush writes nothing";
+}
+
+TEST(LineWriter, LongTextKeepsItsOrder) {
+  struct Case {
+    std::vector<std::string> pieces;
+  };
+  const Case cases[] = {
+      {{std::string(1000, 'a'), std::string(100, 'b') + "\n"}},
+      {{std::string(2000, 'a') + "\n"}},
+      {{std::string(1023, 'a'), "b", "c\n", "d"}},
+      {{"x", std::string(3000, 'y'), "\nz", std::string(1024, 'w')}},
+  };
+  for (const Case& c : cases) {
+    FakeDevice device;
+    LineWriter writer(device);
+    std::string expected;
+    for (const std::string& piece : c.pieces) {
+      ASSERT_TRUE(writer.write(piece).ok());
+      expected += piece;
+    }
+    ASSERT_TRUE(writer.flush().ok());
+    EXPECT_EQ(device.all(), expected);
+  }
+}
+
+TEST(LineWriter, ShortWritesAreContinued) {
+  FakeDevice device;
+  device.limits = {3, 5, 1};
+  LineWriter writer(device);
+  ASSERT_TRUE(writer.write("Connected to server\n").ok());
+  EXPECT_EQ(device.all(), "Connected to server\n");
+}
+
+TEST(LineWriter, DeviceTakingNothingIsWriteZero) {
+  FakeDevice device;
+  device.limits = {0};
+  LineWriter writer(device);
+  Status status = writer.write("line\n");
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.error().kind(), ErrorKind::WriteZero);
+  ASSERT_NE(status.error().fixed(), nullptr);
+  EXPECT_EQ(status.error().fixed()->message, "failed to write the buffered data");
+}
+
+TEST(LineWriter, DeviceFailureIsReturned) {
+  FakeDevice device;
+  device.fail = true;
+  LineWriter writer(device);
+  Status status = writer.write("line\n");
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.error().os_code(), 28);
+}
+
+TEST(WriteAll, ZeroBytesTakenIsWriteZero) {
+  FakeDevice device;
+  device.limits = {2, 0};
+  Status status = write_all(device, "hello");
+  ASSERT_FALSE(status.ok());
+  ASSERT_NE(status.error().fixed(), nullptr);
+  EXPECT_EQ(status.error().fixed()->message, "failed to write whole buffer");
+  EXPECT_EQ(device.all(), "he");
+}
+
+}  // namespace
+}  // namespace fc

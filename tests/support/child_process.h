@@ -1,0 +1,45 @@
+#ifndef FC_TESTS_SUPPORT_CHILD_PROCESS_H_
+#define FC_TESTS_SUPPORT_CHILD_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+namespace fc::testing {
+
+/// Where a standard stream of the child goes.
+enum class StreamSetup {
+  kCapture,     ///< a pipe read by the runner into ChildResult
+  kClosed,      ///< the descriptor is closed in the child
+  kFile,        ///< a file (output: the path in ChildOptions::*_file)
+  kDevFull,     ///< /dev/full: every write fails with "no space" (POSIX only)
+  kBrokenPipe,  ///< a pipe whose read end is already closed (POSIX only)
+};
+
+struct ChildOptions {
+  std::vector<std::string> args;
+  StreamSetup in = StreamSetup::kCapture;  // kCapture: an empty pipe
+  StreamSetup out = StreamSetup::kCapture;
+  StreamSetup err = StreamSetup::kCapture;
+  std::string out_file;
+  std::string err_file;
+  int timeout_seconds = 30;
+};
+
+struct ChildResult {
+  bool exited = false;     ///< ended by returning or exiting
+  int exit_code = -1;      ///< valid when exited
+  int term_signal = 0;     ///< POSIX: the signal that ended it
+  bool timed_out = false;  ///< killed by the runner
+  std::string out;         ///< captured standard output
+  std::string err;         ///< captured standard error
+};
+
+/// Runs `program` to the end with the given streams.
+ChildResult run_child(const std::string& program, const ChildOptions& options);
+
+/// The built client.
+std::string client_path();
+
+}  // namespace fc::testing
+
+#endif  // FC_TESTS_SUPPORT_CHILD_PROCESS_H_

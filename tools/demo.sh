@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the release client and runs it once against frame-sink, showing both
+# sides: what the client printed, and the frame payload the receiver got.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install_deps.sh base
+cmake --preset release >/dev/null
+cmake --build --preset release -j2 --target frame-client frame-sink
+
+build/release/tools/frame-sink --connections 1 >build/release/sink.out &
+sink=$!
+trap 'kill $sink 2>/dev/null || true' EXIT
+# Wait until the receiver listens.
+for _ in $(seq 50); do
+  grep -q ':3039 ' /proc/net/tcp 2>/dev/null && break
+  sleep 0.1
+done
+
+echo "--- client (exit status follows) ---"
+status=0
+build/release/frame-client || status=$?
+echo "exit status: $status"
+wait $sink || true
+trap - EXIT
+echo "--- receiver got ---"
+cat build/release/sink.out

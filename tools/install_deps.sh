@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, skipping those
+# already present. Usage: tools/install_deps.sh [base|all]
+#   base: compiler, CMake, GoogleTest, Google Benchmark
+#   all:  base plus clang-19 with libFuzzer, and mingw-w64 with wine for the
+#         Windows build
+set -euo pipefail
+
+packages=(g++ cmake make libgtest-dev libgmock-dev googletest libbenchmark-dev)
+if [ "${1:-base}" = all ]; then
+  packages+=(clang-19 libclang-rt-19-dev g++-mingw-w64-x86-64 wine64)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "installing: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"

