@@ -32,14 +32,6 @@ class StringSink final : public TextSink {
   std::string text_;
 };
 
-/// The debug form of a value rendered into a string.
-template <typename T>
-std::string debug_string(const T& value) {
-  StringSink sink;
-  (void)write_debug(value, sink);
-  return sink.take();
-}
-
 }  // namespace fc
 
 #endif  // FC_DEBUG_TEXT_TEXT_SINK_H_

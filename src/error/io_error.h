@@ -57,7 +57,11 @@ class [[nodiscard]] IoError {
   IoError& operator=(IoError&& other) noexcept;
   IoError(const IoError&) = delete;
   IoError& operator=(const IoError&) = delete;
-  ~IoError() { release(); }
+  // Only the custom form owns anything; the check stays inline so that the
+  // common no-error and constant forms cost nothing to destroy.
+  ~IoError() {
+    if ((repr_ & kTagMask) == kCustom) release();
+  }
 
   ErrorKind kind() const;
   /// Whether the failed operation should simply be tried again. Never true for
