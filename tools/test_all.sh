@@ -19,3 +19,6 @@ ctest --preset release
 
 echo "=== Fuzzing, bounded ==="
 tools/run_fuzz.sh
+
+echo "=== Windows x86-64 under wine ==="
+tools/run_windows_tests.sh
