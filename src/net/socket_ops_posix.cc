@@ -64,33 +64,6 @@ IoError resolver_error(int code, int saved_errno) {
   return IoError::custom(resolver_error_kind(code), std::make_unique<ResolverError>(code));
 }
 
-// The system structure for connect(); every byte not set is zero.
-struct SystemAddress {
-  sockaddr_storage storage{};
-  socklen_t length = 0;
-};
-
-SystemAddress to_system_address(const SocketAddress& address) {
-  SystemAddress system;
-  if (const auto* v4 = std::get_if<Ipv4Address>(&address)) {
-    auto* in = reinterpret_cast<sockaddr_in*>(&system.storage);
-    in->sin_family = AF_INET;
-    in->sin_port = htons(v4->port);
-    std::memcpy(&in->sin_addr, v4->bytes.data(), 4);
-    system.length = sizeof(sockaddr_in);
-  } else {
-    const auto& v6 = std::get<Ipv6Address>(address);
-    auto* in6 = reinterpret_cast<sockaddr_in6*>(&system.storage);
-    in6->sin6_family = AF_INET6;
-    in6->sin6_port = htons(v6.port);
-    in6->sin6_flowinfo = v6.flow_info;
-    std::memcpy(&in6->sin6_addr, v6.bytes.data(), 16);
-    in6->sin6_scope_id = v6.scope_id;
-    system.length = sizeof(sockaddr_in6);
-  }
-  return system;
-}
-
 }  // namespace
 
 // POSIX sockets need no start-up or shut-down.
@@ -138,7 +111,7 @@ Result<NativeSocket> connect_address(const SocketAddress& address) {
   if (!socket) return socket;
   SystemAddress system = to_system_address(address);
   if (connect(fd_of(*socket), reinterpret_cast<const sockaddr*>(&system.storage),
-              system.length) != 0) {
+              static_cast<socklen_t>(system.length)) != 0) {
     IoError error = last_os_error();
     close(fd_of(*socket));
     return std::unexpected(std::move(error));

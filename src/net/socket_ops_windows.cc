@@ -9,6 +9,7 @@
 
 #include "error/panic.h"
 #include "net/host_text.h"
+#include "net/sockaddr_conversion.h"
 #include "net/socket_create_windows.h"
 #include "net/socket_ops.h"
 
@@ -32,65 +33,6 @@ bool start_network() {
   g_network_started.store(true, std::memory_order_release);
   return true;
 }
-
-// The system structure for connect(); every byte not set is zero.
-struct SystemAddress {
-  sockaddr_storage storage;
-  int length = 0;
-};
-
-SystemAddress to_system_address(const SocketAddress& address) {
-  SystemAddress system;
-  std::memset(&system.storage, 0, sizeof system.storage);
-  if (const auto* v4 = std::get_if<Ipv4Address>(&address)) {
-    auto* in = reinterpret_cast<sockaddr_in*>(&system.storage);
-    in->sin_family = AF_INET;
-    in->sin_port = htons(v4->port);
-    std::memcpy(&in->sin_addr, v4->bytes.data(), 4);
-    system.length = sizeof(sockaddr_in);
-  } else {
-    const auto& v6 = std::get<Ipv6Address>(address);
-    auto* in6 = reinterpret_cast<sockaddr_in6*>(&system.storage);
-    in6->sin6_family = AF_INET6;
-    in6->sin6_port = htons(v6.port);
-    in6->sin6_flowinfo = v6.flow_info;
-    std::memcpy(&in6->sin6_addr, v6.bytes.data(), 16);
-    in6->sin6_scope_id = v6.scope_id;
-    system.length = sizeof(sockaddr_in6);
-  }
-  return system;
-}
-
-// A resolver entry as a socket address with `port`; nothing for families
-// other than IPv4 and IPv6. An entry shorter than its family's structure
-// breaks the resolver's contract and ends the run.
-std::optional<SocketAddress> from_resolver_entry(const addrinfo& entry, std::uint16_t port) {
-  if (entry.ai_family == AF_INET) {
-    if (entry.ai_addrlen < sizeof(sockaddr_in)) panic("resolver returned a short IPv4 address");
-    sockaddr_in in;
-    std::memcpy(&in, entry.ai_addr, sizeof in);
-    Ipv4Address v4;
-    std::memcpy(v4.bytes.data(), &in.sin_addr, 4);
-    v4.port = port;
-    return v4;
-  }
-  if (entry.ai_family == AF_INET6) {
-    if (entry.ai_addrlen < sizeof(sockaddr_in6)) panic("resolver returned a short IPv6 address");
-    sockaddr_in6 in6;
-    std::memcpy(&in6, entry.ai_addr, sizeof in6);
-    Ipv6Address v6;
-    std::memcpy(v6.bytes.data(), &in6.sin6_addr, 16);
-    v6.port = port;
-    v6.flow_info = in6.sin6_flowinfo;
-    v6.scope_id = in6.sin6_scope_id;
-    return v6;
-  }
-  return std::nullopt;
-}
-
-struct FreeAddressInfo {
-  void operator()(addrinfo* entries) const { freeaddrinfo(entries); }
-};
 
 }  // namespace
 
@@ -119,15 +61,8 @@ Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std:
   if (getaddrinfo(host_text.c_str(), nullptr, &hints, &raw_entries) != 0) {
     return std::unexpected(last_socket_error());
   }
-  std::unique_ptr<addrinfo, FreeAddressInfo> entries(raw_entries);
-
-  std::vector<SocketAddress> addresses;
-  for (const addrinfo* entry = entries.get(); entry != nullptr; entry = entry->ai_next) {
-    if (std::optional<SocketAddress> address = from_resolver_entry(*entry, port)) {
-      addresses.push_back(*address);
-    }
-  }
-  return addresses;
+  ResolverEntries entries(raw_entries);
+  return addresses_from_entries(entries.get(), port);
 }
 
 const SocketCalls& system_socket_calls() {
