@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "debug_text/failing_sink_testing.h"
 #include "json/frame_prefix.h"
 #include "main/message.h"
 
@@ -67,23 +68,11 @@ TEST(JsonWriter, EveryByteBelowSpaceIsEscapedAndNothingElseIs) {
   }
 }
 
-// Counts the pieces the writer hands over.
-class CountingSink final : public TextSink {
- public:
-  Status write(std::string_view piece) override {
-    ++pieces;
-    text.append(piece);
-    return {};
-  }
-  int pieces = 0;
-  std::string text;
-};
-
 TEST(JsonWriter, RunsAreWrittenInOnePiece) {
-  CountingSink sink;
+  FailingSink sink;
   ASSERT_TRUE(write_json_string(std::string(500, 'x') + "\n" + std::string(500, 'y'), sink).ok());
   // quote, run, escape, run, quote
-  EXPECT_EQ(sink.pieces, 5);
+  EXPECT_EQ(sink.calls, 5);
 }
 
 TEST(JsonWriter, BufferGrowthFollowsTheRule) {
@@ -118,22 +107,6 @@ TEST(JsonWriter, GrowthTakesTheNeededLengthWhenDoublingIsTooLittle) {
   EXPECT_EQ(buffer.capacity(), 2042u);
   EXPECT_EQ(buffer.size(), 1022u);
 }
-
-// Refuses the n-th piece and everything after it.
-class FailingSink final : public TextSink {
- public:
-  explicit FailingSink(int fail_at) : fail_at_(fail_at) {}
-  Status write(std::string_view piece) override {
-    if (++calls >= fail_at_) return IoError::from_kind(ErrorKind::BrokenPipe);
-    text.append(piece);
-    return {};
-  }
-  int calls = 0;
-  std::string text;
-
- private:
-  int fail_at_;
-};
 
 TEST(JsonWriter, OutputFailureStopsAtOnce) {
   const JsonMember members[] = {{"id", "3"}, {"message", "split"}};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "debug_text/failing_sink_testing.h"
+
 namespace fc {
 namespace {
 
@@ -18,34 +20,17 @@ TEST(Message, DebugFormQuotesAndEscapesValues) {
   EXPECT_EQ(sink.text(), R"(Message { id: "", message: "a\"b\\c\n" })");
 }
 
-// Refuses the n-th piece and everything after it.
-class FailingSink final : public TextSink {
- public:
-  explicit FailingSink(int fail_at) : fail_at_(fail_at) {}
-  Status write(std::string_view piece) override {
-    ++calls;
-    if (calls >= fail_at_) return IoError::from_os_code(28);
-    text.append(piece);
-    return {};
-  }
-  int calls = 0;
-  std::string text;
-
- private:
-  int fail_at_;
-};
-
 TEST(Message, DebugFormStopsAtTheFirstRefusedPiece) {
   StringSink whole;
   ASSERT_TRUE(write_debug(Message{"3", "split"}, whole).ok());
   for (int fail_at = 1;; ++fail_at) {
-    FailingSink sink(fail_at);
+    FailingSink sink(fail_at, ErrorKind::StorageFull);
     Status status = write_debug(Message{"3", "split"}, sink);
     if (status.ok()) {
       EXPECT_EQ(sink.text, whole.text());
       break;
     }
-    EXPECT_EQ(status.error().os_code(), 28);
+    EXPECT_EQ(status.error().kind(), ErrorKind::StorageFull);
     EXPECT_EQ(sink.calls, fail_at) << "nothing may be written after the failure";
     EXPECT_EQ(whole.text().substr(0, sink.text.size()), sink.text);
   }
