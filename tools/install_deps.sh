@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev googletest libbenchmark-dev)
 if [ "${1:-base}" = all ]; then
-  packages+=(clang-19 libclang-rt-19-dev g++-mingw-w64-x86-64 wine64)
+  packages+=(clang-19 libclang-rt-19-dev g++-mingw-w64-x86-64 wine wine64)
 fi
 
 missing=()
