@@ -6,6 +6,7 @@
 #include <string>
 
 // The few system calls frame-sink makes, one implementation per platform.
+// The end-to-end tests' receiver uses them too.
 
 namespace fc::sink {
 
@@ -23,8 +24,20 @@ void prepare_process();
 /// Whether a stop was asked for.
 bool stop_requested();
 
-/// A socket listening on 127.0.0.1:`port`, or kNoSocket with the reason.
+/// A socket listening on 127.0.0.1:`port` (0: any free port), or kNoSocket
+/// with the reason. Starts the platform's network layer where it needs one.
 SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why);
+
+/// The local port a socket is bound to.
+std::uint16_t local_port(SocketHandle socket);
+
+/// Whether the socket becomes readable (or has a connection to accept)
+/// within `milliseconds`.
+bool wait_readable(SocketHandle socket, int milliseconds);
+
+/// Makes closing the socket reset the connection (linger 0) instead of
+/// ending it cleanly.
+void reset_on_close(SocketHandle socket);
 
 /// The next connection, or kNoSocket; then last_call_interrupted() tells
 /// whether only a signal cut the wait short.

@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,6 +51,23 @@ SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) 
     return kNoSocket;
   }
   return static_cast<SocketHandle>(listener);
+}
+
+std::uint16_t local_port(SocketHandle socket) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  getsockname(fd_of(socket), reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
+bool wait_readable(SocketHandle socket, int milliseconds) {
+  pollfd entry{fd_of(socket), POLLIN, 0};
+  return poll(&entry, 1, milliseconds) > 0;
+}
+
+void reset_on_close(SocketHandle socket) {
+  linger reset{1, 0};
+  setsockopt(fd_of(socket), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
 }
 
 SocketHandle accept_connection(SocketHandle listener) {

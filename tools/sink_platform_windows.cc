@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 #include <cstdio>
-#include <cstdlib>
 
 #include "sink_platform.h"
 
@@ -29,15 +28,18 @@ std::string message_for(DWORD code) {
   return std::string(text, length) + " (error " + std::to_string(code) + ")";
 }
 
+bool start_winsock() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
 }  // namespace
 
 // Ctrl-C keeps its default here: it ends the process.
 void prepare_process() {
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    std::fputs("frame-sink: the network cannot be started\n", stderr);
-    std::exit(1);
-  }
   // Payload bytes go out as received: no line-ending translation.
   _setmode(_fileno(stdout), _O_BINARY);
 }
@@ -45,6 +47,10 @@ void prepare_process() {
 bool stop_requested() { return false; }
 
 SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) {
+  if (!start_winsock()) {
+    *why = "the network cannot be started";
+    return kNoSocket;
+  }
   SOCKET listener = WSASocketW(AF_INET, SOCK_STREAM, 0, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
   if (listener == INVALID_SOCKET) {
     *why = last_error_text();
@@ -65,6 +71,27 @@ SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) 
     return kNoSocket;
   }
   return listener;
+}
+
+std::uint16_t local_port(SocketHandle socket) {
+  sockaddr_in address{};
+  int length = sizeof address;
+  getsockname(native(socket), reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
+bool wait_readable(SocketHandle socket, int milliseconds) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(native(socket), &set);
+  timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  return select(0, &set, nullptr, nullptr, &wait) > 0;
+}
+
+void reset_on_close(SocketHandle socket) {
+  linger reset{1, 0};
+  setsockopt(native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),
+             sizeof reset);
 }
 
 SocketHandle accept_connection(SocketHandle listener) {
