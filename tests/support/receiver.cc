@@ -16,9 +16,17 @@ using sink::SocketHandle;
 // How often the serving thread looks for a stop request.
 constexpr int kPollMilliseconds = 50;
 
+// A listener closed a moment ago may still hold its port for a short while
+// (under wine the close goes through the wine server), so a fixed port is
+// tried again for up to two seconds before it counts as taken.
 SocketHandle listen_loopback(std::uint16_t port, std::string* why) {
   std::string reason;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   SocketHandle listener = sink::listen_loopback(port, 4, &reason);
+  while (listener == kNoSocket && port != 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    listener = sink::listen_loopback(port, 4, &reason);
+  }
   if (listener == kNoSocket && why) {
     *why = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (" + reason +
            "): another program holds the port; stop it and run the test again";
