@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "console/std_streams.h"
 #include "debug_text/text_sink.h"
-#include "main/std_streams.h"
 
 namespace fc {
 

@@ -3,11 +3,11 @@
 #include <span>
 #include <string>
 
-#include "error/panic.h"
+#include "console/panic.h"
+#include "console/std_streams.h"
 #include "json/frame_prefix.h"
 #include "main/line_writer.h"
 #include "main/message.h"
-#include "main/std_streams.h"
 #include "net/tcp_client_stream.h"
 
 namespace fc {

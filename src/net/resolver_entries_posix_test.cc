@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "console/panic.h"
 #include "debug_text/text_sink.h"
-#include "error/panic.h"
 #include "net/socket_address_testing.h"
 #include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "error/panic.h"
+#include "console/panic.h"
 #include "net/socket_address.h"
 
 namespace fc {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "error/panic.h"
+#include "console/panic.h"
 #include "net/host_text.h"
 #include "net/sockaddr_conversion.h"
 #include "net/socket_create_windows.h"

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "main/std_streams.h"
+#include "console/std_streams.h"
 
 namespace fc {
 namespace {

@@ -1,4 +1,4 @@
-#include "main/console_text.h"
+#include "console/console_text.h"
 
 #include <gtest/gtest.h>
 

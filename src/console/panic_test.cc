@@ -1,4 +1,4 @@
-#include "error/panic.h"
+#include "console/panic.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ TEST(Panic, LocationIsRelativeToTheProjectRoot) {
   // The build maps the source directory away; a build machine's path must
   // never reach a diagnostic.
   std::string file = std::source_location::current().file_name();
-  EXPECT_EQ(file, "src/error/panic_test.cc");
+  EXPECT_EQ(file, "src/console/panic_test.cc");
 }
 
 TEST(Panic, UnwindsAfterWritingToStandardError) {
@@ -41,7 +41,7 @@ TEST(Panic, UnwindsAfterWritingToStandardError) {
   std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(unwound);
   EXPECT_TRUE(err.starts_with(
-      "thread 'main' panicked at src/error/panic_test.cc:" + std::to_string(line) + ":"))
+      "thread 'main' panicked at src/console/panic_test.cc:" + std::to_string(line) + ":"))
       << err;
   EXPECT_NE(err.find(":\nboom\nnote: "), std::string::npos) << err;
 }
@@ -55,7 +55,7 @@ TEST(Panic, AssertEqualShowsBothValues) {
   ::testing::internal::CaptureStderr();
   EXPECT_THROW(assert_equal(10091, 0), PanicUnwind);
   std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(err.starts_with("thread 'main' panicked at src/error/panic_test.cc:")) << err;
+  EXPECT_TRUE(err.starts_with("thread 'main' panicked at src/console/panic_test.cc:")) << err;
   EXPECT_NE(err.find(":\nassertion `left == right` failed\n  left: 10091\n right: 0\nnote: "),
             std::string::npos)
       << err;

@@ -1,5 +1,5 @@
-#ifndef FC_MAIN_CONSOLE_TEXT_H_
-#define FC_MAIN_CONSOLE_TEXT_H_
+#ifndef FC_CONSOLE_CONSOLE_TEXT_H_
+#define FC_CONSOLE_CONSOLE_TEXT_H_
 
 #include <cstddef>
 #include <string>
@@ -44,4 +44,4 @@ Result<std::size_t> write_console_text(std::string_view text, WideConsole& conso
 
 }  // namespace fc
 
-#endif  // FC_MAIN_CONSOLE_TEXT_H_
+#endif  // FC_CONSOLE_CONSOLE_TEXT_H_

@@ -1,8 +1,8 @@
-#include "error/panic.h"
+#include "console/panic.h"
 
 #include <string>
 
-#include "main/std_streams.h"
+#include "console/std_streams.h"
 
 namespace fc {
 

@@ -1,4 +1,4 @@
-#include "main/std_streams.h"
+#include "console/std_streams.h"
 
 namespace fc {
 

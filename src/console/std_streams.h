@@ -1,5 +1,5 @@
-#ifndef FC_MAIN_STD_STREAMS_H_
-#define FC_MAIN_STD_STREAMS_H_
+#ifndef FC_CONSOLE_STD_STREAMS_H_
+#define FC_CONSOLE_STD_STREAMS_H_
 
 #include <cstddef>
 #include <string_view>
@@ -32,4 +32,4 @@ Status write_stderr(std::string_view text);
 
 }  // namespace fc
 
-#endif  // FC_MAIN_STD_STREAMS_H_
+#endif  // FC_CONSOLE_STD_STREAMS_H_

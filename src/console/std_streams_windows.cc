@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "main/console_text.h"
-#include "main/std_streams.h"
+#include "console/console_text.h"
+#include "console/std_streams.h"
 
 namespace fc {
 namespace {

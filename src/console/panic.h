@@ -1,5 +1,5 @@
-#ifndef FC_ERROR_PANIC_H_
-#define FC_ERROR_PANIC_H_
+#ifndef FC_CONSOLE_PANIC_H_
+#define FC_CONSOLE_PANIC_H_
 
 #include <cstdint>
 #include <source_location>
@@ -33,4 +33,4 @@ std::string not_equal_message(std::int64_t left, std::int64_t right);
 
 }  // namespace fc
 
-#endif  // FC_ERROR_PANIC_H_
+#endif  // FC_CONSOLE_PANIC_H_
