@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "debug_text/text_sink.h"
-#include "error/json_error.h"
+#include "json/json_error.h"
 
 namespace fc {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "debug_text/text_sink.h"
-#include "error/json_error.h"
+#include "json/json_error.h"
 #include "json/json_writer.h"
 
 namespace fc {

@@ -7,6 +7,12 @@
 namespace fc {
 namespace {
 
+TEST(Message, JsonMembersFollowTheFieldOrder) {
+  auto text = to_json_text(Message{"3", "split"});
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->view(), R"({"id":"3","message":"split"})");
+}
+
 TEST(Message, DebugFormOfTheFixedRecord) {
   StringSink sink;
   ASSERT_TRUE(write_debug(Message{"3", "split"}, sink).ok());

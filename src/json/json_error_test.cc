@@ -1,4 +1,4 @@
-#include "error/json_error.h"
+#include "json/json_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#ifndef FC_ERROR_JSON_ERROR_H_
-#define FC_ERROR_JSON_ERROR_H_
+#ifndef FC_JSON_JSON_ERROR_H_
+#define FC_JSON_JSON_ERROR_H_
 
 #include <cstdint>
 #include <memory>
@@ -45,4 +45,4 @@ static_assert(sizeof(JsonError) == sizeof(void*));
 
 }  // namespace fc
 
-#endif  // FC_ERROR_JSON_ERROR_H_
+#endif  // FC_JSON_JSON_ERROR_H_
