@@ -1,5 +1,4 @@
 // errno codes and their texts exist only on POSIX systems.
-#ifndef _WIN32
 
 #include <gtest/gtest.h>
 
@@ -97,5 +96,3 @@ TEST(PosixMessages, EveryCodeGivesCleanText) {
 
 }  // namespace
 }  // namespace fc
-
-#endif  // _WIN32

@@ -12,8 +12,6 @@
 // Everywhere else the languages agree with glibc's inet_pton; with another C
 // library that reads addresses differently, the test names the texts.
 
-#ifndef _WIN32
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -129,5 +127,3 @@ TEST(ParseSocketAddressDifferential, ReferenceSeesTheKnownCases) {
 
 }  // namespace
 }  // namespace fc
-
-#endif  // _WIN32

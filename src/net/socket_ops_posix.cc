@@ -13,7 +13,7 @@
 #include "debug_text/text_sink.h"
 #include "debug_text/quoted.h"
 #include "net/host_text.h"
-#include "net/resolver_entries_posix.h"
+#include "net/sockaddr_conversion.h"
 #include "net/socket_ops.h"
 
 namespace fc {
