@@ -14,10 +14,6 @@
 namespace fc::testing {
 namespace {
 
-std::span<const std::uint8_t> bytes_of(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 std::string frame(const std::string& payload) {
   auto n = static_cast<std::uint32_t>(payload.size());
   std::string prefix = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
@@ -43,7 +39,7 @@ ChildResult feed_sink(const std::string& bytes) {
   for (;;) {
     auto stream = connect_endpoint(endpoint);
     if (stream) {
-      EXPECT_TRUE(send_all(*stream, bytes_of(bytes)).ok());
+      EXPECT_TRUE(send_all(*stream, bytes).ok());
       break;
     }
     if (std::chrono::steady_clock::now() > deadline) {

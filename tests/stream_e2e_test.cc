@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,10 +13,6 @@
 
 namespace fc::testing {
 namespace {
-
-std::span<const std::uint8_t> bytes_of(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 std::string endpoint_of(const Receiver& receiver) {
   return "127.0.0.1:" + std::to_string(receiver.port());
@@ -30,8 +27,8 @@ TEST(StreamEndToEnd, EveryByteArrivesInOrderAndCloseEndsTheStream) {
   {
     auto stream = connect_endpoint(endpoint_of(*receiver));
     ASSERT_TRUE(stream.has_value());
-    EXPECT_TRUE(send_all(*stream, {}).ok()) << "an empty buffer needs no send";
-    EXPECT_TRUE(send_all(*stream, bytes_of(payload)).ok());
+    EXPECT_TRUE(send_all(*stream, std::span<const std::uint8_t>()).ok()) << "an empty buffer needs no send";
+    EXPECT_TRUE(send_all(*stream, payload).ok());
     TcpClientStream moved = std::move(*stream);  // the moved-from stream must not close it
   }
   std::string received;
@@ -54,7 +51,7 @@ TEST(StreamEndToEnd, ResetPeerFailsTheSendWithoutASignal) {
   std::string chunk(64 << 10, 'x');
   Status status;
   for (int i = 0; i < 100 && status.ok(); ++i) {
-    status = send_all(*stream, bytes_of(chunk));
+    status = send_all(*stream, chunk);
     if (status.ok()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ASSERT_FALSE(status.ok());

@@ -1,6 +1,5 @@
 #include "main/run.h"
 
-#include <span>
 #include <string>
 
 #include "console/panic.h"
@@ -22,10 +21,6 @@ void print_or_panic(Status status, std::source_location where = std::source_loca
   panic(text.text(), where);
 }
 
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 }  // namespace
 
 Status main(TextSink& out) {
@@ -40,7 +35,7 @@ Status main(TextSink& out) {
   Result<FramePrefix> prefix = length_prefix(*json);
   if (!prefix) return std::move(prefix.error());
   if (Status s = send_all(*stream, *prefix); !s.ok()) return s;
-  if (Status s = send_all(*stream, bytes_of(json->view())); !s.ok()) return s;
+  if (Status s = send_all(*stream, json->view()); !s.ok()) return s;
 
   print_or_panic(out.write("Sent JSON: "));
   print_or_panic(write_debug(record, out));

@@ -64,4 +64,9 @@ Status send_all(TcpClientStream& stream, std::span<const std::uint8_t> bytes) {
   return {};
 }
 
+Status send_all(TcpClientStream& stream, std::string_view text) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  return send_all(stream, std::span(bytes, text.size()));
+}
+
 }  // namespace fc

@@ -41,6 +41,8 @@ Result<TcpClientStream> connect_endpoint(std::string_view endpoint);
 /// Hands every byte to the system in order. Zero bytes taken is a WriteZero
 /// error; an interrupted send is offered again.
 Status send_all(TcpClientStream& stream, std::span<const std::uint8_t> bytes);
+/// send_all for the bytes of a text.
+Status send_all(TcpClientStream& stream, std::string_view text);
 
 /// The addresses for an endpoint text: a literal address, or the host part
 /// (before the last ':') looked up with the port after it.
