@@ -8,42 +8,18 @@
 #include <string>
 
 #include "support/child_process.h"
+#include "support/client_checks.h"
 #include "support/expected_texts.h"
 #include "support/receiver.h"
 
 namespace fc::testing {
 namespace {
 
-const std::string kFrame = std::string("\x00\x00\x00\x1c", 4) + R"({"id":"3","message":"split"})";
-const std::string kSuccessOutput =
-    "Connected to server\nSent JSON: Message { id: \"3\", message: \"split\" }\n";
-
-std::unique_ptr<Receiver> listen_on_client_port(PeerBehaviour behaviour) {
-  std::string why;
-  auto receiver = Receiver::listen(kClientPort, behaviour, &why);
-  if (!receiver) ADD_FAILURE() << why;
-  return receiver;
-}
-
 std::string read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();
   return text.str();
-}
-
-void expect_frame_received(Receiver& receiver) {
-  std::string bytes;
-  bool clean_end = false;
-  ASSERT_TRUE(receiver.wait(&bytes, &clean_end)) << "the receiver never finished";
-  EXPECT_EQ(bytes, kFrame);
-  EXPECT_TRUE(clean_end) << "the client must close the stream after the frame";
-}
-
-void expect_exit(const ChildResult& result, int code) {
-  ASSERT_FALSE(result.timed_out);
-  ASSERT_TRUE(result.exited) << "ended by signal " << result.term_signal;
-  EXPECT_EQ(result.exit_code, code);
 }
 
 TEST(ClientEndToEnd, SendsOneFrameAndReportsIt) {
@@ -53,7 +29,7 @@ TEST(ClientEndToEnd, SendsOneFrameAndReportsIt) {
   expect_exit(result, 0);
   EXPECT_EQ(result.out, kSuccessOutput);
   EXPECT_EQ(result.err, "");
-  expect_frame_received(*receiver);
+  expect_received(*receiver, kFrame);
 }
 
 TEST(ClientEndToEnd, ArgumentsAreIgnored) {
@@ -68,7 +44,7 @@ TEST(ClientEndToEnd, ArgumentsAreIgnored) {
     expect_exit(result, 0);
     EXPECT_EQ(result.out, kSuccessOutput);
     EXPECT_EQ(result.err, "");
-    expect_frame_received(*receiver);
+    expect_received(*receiver, kFrame);
   }
 }
 
@@ -90,7 +66,7 @@ TEST(ClientEndToEnd, StandardOutputToAFileIsByteExact) {
   ChildResult result = run_child(client_path(), options);
   expect_exit(result, 0);
   EXPECT_EQ(read_file(options.out_file), kSuccessOutput);
-  expect_frame_received(*receiver);
+  expect_received(*receiver, kFrame);
   std::remove(options.out_file.c_str());
 }
 
@@ -117,7 +93,7 @@ TEST(ClientEndToEnd, ClosedStandardStreamsNeverReachTheConnection) {
     if (c.out == StreamSetup::kCapture) {
       EXPECT_EQ(result.out, kSuccessOutput);
     }
-    expect_frame_received(*receiver);
+    expect_received(*receiver, kFrame);
   }
 }
 

@@ -7,35 +7,12 @@
 #include <string>
 
 #include "support/child_process.h"
+#include "support/client_checks.h"
+#include "support/expected_texts.h"
 #include "support/receiver.h"
 
 namespace fc::testing {
 namespace {
-
-const std::string kFrame = std::string("\x00\x00\x00\x1c", 4) + R"({"id":"3","message":"split"})";
-const std::string kSuccessOutput =
-    "Connected to server\nSent JSON: Message { id: \"3\", message: \"split\" }\n";
-
-void expect_exit(const ChildResult& result, int code) {
-  ASSERT_FALSE(result.timed_out);
-  ASSERT_TRUE(result.exited);
-  EXPECT_EQ(result.exit_code, code);
-}
-
-void expect_received(Receiver& receiver, const std::string& expected) {
-  std::string bytes;
-  bool clean_end = false;
-  ASSERT_TRUE(receiver.wait(&bytes, &clean_end)) << "the receiver never finished";
-  EXPECT_EQ(bytes, expected);
-  EXPECT_TRUE(clean_end);
-}
-
-std::unique_ptr<Receiver> listen_on_client_port() {
-  std::string why;
-  auto receiver = Receiver::listen(kClientPort, PeerBehaviour::kReadToEnd, &why);
-  if (!receiver) ADD_FAILURE() << why;
-  return receiver;
-}
 
 // A parent may hand over handle values it never let the child inherit. A
 // value that names nothing in the child may be handed out again to whatever
@@ -76,9 +53,7 @@ TEST(ClientWindows, PipeWithoutReaderOnStandardOutputGives101) {
   expect_exit(result, 101);
   // The platform's text for the pipe's code, then the code itself.
   EXPECT_TRUE(std::regex_match(
-      result.err, std::regex("thread 'main' panicked at src/[a-z_/]+\\.cc:[0-9]+:[0-9]+:\n"
-                             "failed printing to stdout: [^\n]+ \\(os error 232\\)\n"
-                             "note: [^\n]+\n")))
+      result.err, panic_pattern("failed printing to stdout: [^\n]+ \\(os error 232\\)")))
       << result.err;
   expect_received(*receiver, "");
 }

@@ -1,0 +1,33 @@
+#include "support/client_checks.h"
+
+#include <gtest/gtest.h>
+
+namespace fc::testing {
+
+std::unique_ptr<Receiver> listen_on_client_port(PeerBehaviour behaviour) {
+  std::string why;
+  auto receiver = Receiver::listen(kClientPort, behaviour, &why);
+  if (!receiver) ADD_FAILURE() << why;
+  return receiver;
+}
+
+void expect_exit(const ChildResult& result, int code) {
+  ASSERT_FALSE(result.timed_out);
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.term_signal;
+  EXPECT_EQ(result.exit_code, code);
+}
+
+void expect_received(Receiver& receiver, const std::string& expected) {
+  std::string bytes;
+  bool clean_end = false;
+  ASSERT_TRUE(receiver.wait(&bytes, &clean_end)) << "the receiver never finished";
+  EXPECT_EQ(bytes, expected);
+  EXPECT_TRUE(clean_end) << "the client must close the stream after what it sent";
+}
+
+std::regex panic_pattern(const std::string& message) {
+  return std::regex("thread 'main' panicked at src/[a-z_/]+\\.cc:[1-9][0-9]*:[1-9][0-9]*:\n" +
+                    message + "\nnote: [^\n]+\n");
+}
+
+}  // namespace fc::testing

@@ -1,0 +1,32 @@
+#ifndef FC_TESTS_SUPPORT_CLIENT_CHECKS_H_
+#define FC_TESTS_SUPPORT_CLIENT_CHECKS_H_
+
+// Checks shared by the end-to-end tests that run the built client.
+
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "support/child_process.h"
+#include "support/receiver.h"
+
+namespace fc::testing {
+
+/// A receiver on the client's port; null, with the test failed, when the
+/// port cannot be had.
+std::unique_ptr<Receiver> listen_on_client_port(
+    PeerBehaviour behaviour = PeerBehaviour::kReadToEnd);
+
+/// The child ended by itself (no time-out, no signal) with status `code`.
+void expect_exit(const ChildResult& result, int code);
+
+/// The connection brought exactly `expected` and then ended cleanly.
+void expect_received(Receiver& receiver, const std::string& expected);
+
+/// The whole abnormal-end diagnostic, `message` being a regular expression:
+/// the location relative to the project root, the message, one note line.
+std::regex panic_pattern(const std::string& message);
+
+}  // namespace fc::testing
+
+#endif  // FC_TESTS_SUPPORT_CLIENT_CHECKS_H_
