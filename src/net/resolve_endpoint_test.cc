@@ -128,5 +128,13 @@ TEST(ResolveEndpoint, LiteralsGoStraightToTheAddressList) {
   EXPECT_EQ(*addresses, std::vector<SocketAddress>{ipv6({0, 0, 0, 0, 0, 0, 0, 1}, 7, 3)});
 }
 
+TEST(ResolveEndpoint, NulInHostIsRefused) {
+  // With the system resolver wired in: the lookup refuses the host itself.
+  auto addresses = resolve_endpoint(std::string_view("local\0host:80", 13));
+  ASSERT_FALSE(addresses.has_value());
+  ASSERT_NE(addresses.error().fixed(), nullptr);
+  EXPECT_EQ(addresses.error().fixed()->message, "file name contained an unexpected NUL byte");
+}
+
 }  // namespace
 }  // namespace fc

@@ -28,36 +28,6 @@ std::string fixed_message_of(const IoError& error) {
   return error.fixed() != nullptr ? std::string(error.fixed()->message) : "(not fixed)";
 }
 
-TEST(ResolveEndpoint, TextsRejectedBeforeAnyLookup) {
-  struct Case {
-    std::string_view endpoint;
-    std::string_view message;
-  };
-  const Case cases[] = {
-      {"127.0.0.1", "invalid socket address"},
-      {"", "invalid socket address"},
-      {"localhost", "invalid socket address"},
-      {"127.0.0.1:", "invalid port value"},
-      {"127.0.0.1:65536", "invalid port value"},
-      {"1.2.3.4:80x", "invalid port value"},
-      {"[::1]", "invalid port value"},
-      {"host:-1", "invalid port value"},
-      {"host:+", "invalid port value"},
-  };
-  for (const Case& c : cases) {
-    auto addresses = resolve_endpoint(c.endpoint);
-    ASSERT_FALSE(addresses.has_value()) << c.endpoint;
-    EXPECT_EQ(fixed_message_of(addresses.error()), c.message) << c.endpoint;
-    EXPECT_EQ(addresses.error().kind(), ErrorKind::InvalidInput);
-  }
-}
-
-TEST(ResolveEndpoint, NulInHostIsRefused) {
-  auto addresses = resolve_endpoint(std::string_view("local\0host:80", 13));
-  ASSERT_FALSE(addresses.has_value());
-  EXPECT_EQ(fixed_message_of(addresses.error()), "file name contained an unexpected NUL byte");
-}
-
 SocketAddress v4(std::uint8_t last, std::uint16_t port) {
   return Ipv4Address{{127, 0, 0, last}, port};
 }
