@@ -45,17 +45,13 @@ TEST(ClientWindows, DanglingStandardHandlesNeverReachTheConnection) {
 }
 
 TEST(ClientWindows, PipeWithoutReaderOnStandardOutputGives101) {
-  auto receiver = listen_on_client_port();
-  ASSERT_TRUE(receiver);
   ChildOptions options;
   options.out = StreamSetup::kBrokenPipe;
-  ChildResult result = run_child(client_path(), options);
-  expect_exit(result, 101);
+  ChildResult result = run_to_abnormal_end(options);
   // The platform's text for the pipe's code, then the code itself.
   EXPECT_TRUE(std::regex_match(
       result.err, panic_pattern("failed printing to stdout: [^\n]+ \\(os error 232\\)")))
       << result.err;
-  expect_received(*receiver, "");
 }
 
 TEST(ClientWindows, UnwritableStandardErrorKeepsTheStatus) {
@@ -68,14 +64,10 @@ TEST(ClientWindows, UnwritableStandardErrorKeepsTheStatus) {
     EXPECT_EQ(result.out, "");
   }
   for (StreamSetup err : {StreamSetup::kClosed, StreamSetup::kBrokenPipe}) {
-    auto receiver = listen_on_client_port();
-    ASSERT_TRUE(receiver);
     ChildOptions options;
     options.out = StreamSetup::kBrokenPipe;
     options.err = err;
-    ChildResult result = run_child(client_path(), options);
-    expect_exit(result, 101);
-    expect_received(*receiver, "");
+    run_to_abnormal_end(options);
   }
 }
 

@@ -25,6 +25,15 @@ void expect_received(Receiver& receiver, const std::string& expected) {
   EXPECT_TRUE(clean_end) << "the client must close the stream after what it sent";
 }
 
+ChildResult run_to_abnormal_end(const ChildOptions& options) {
+  auto receiver = listen_on_client_port();
+  if (!receiver) return {};
+  ChildResult result = run_child(client_path(), options);
+  expect_exit(result, 101);
+  expect_received(*receiver, "");
+  return result;
+}
+
 std::regex panic_pattern(const std::string& message) {
   return std::regex("thread 'main' panicked at src/[a-z_/]+\\.cc:[1-9][0-9]*:[1-9][0-9]*:\n" +
                     message + "\nnote: [^\n]+\n");

@@ -23,6 +23,11 @@ void expect_exit(const ChildResult& result, int code);
 /// The connection brought exactly `expected` and then ended cleanly.
 void expect_received(Receiver& receiver, const std::string& expected);
 
+/// Runs the client with a receiver on its port and expects an abnormal end
+/// (status 101) before anything was sent, with the connection closed. The run
+/// is returned for further checks.
+ChildResult run_to_abnormal_end(const ChildOptions& options);
+
 /// The whole abnormal-end diagnostic, `message` being a regular expression:
 /// the location relative to the project root, the message, one note line.
 std::regex panic_pattern(const std::string& message);
