@@ -16,8 +16,9 @@ namespace fc {
 inline constexpr std::size_t kConsoleChunkBytes = 4096;
 
 /// The length of the longest prefix of `text` of at most `limit` bytes that
-/// does not end inside a UTF-8 sequence. Only a sequence that the cut would
-/// split is held back; ill-formed bytes are cut anywhere.
+/// does not end inside a UTF-8 sequence. Only a sequence, or a maximal
+/// ill-formed part, that the cut would split is held back, so that the pieces
+/// convert to the same UTF-16 as the whole text.
 std::size_t utf8_chunk_length(std::string_view text, std::size_t limit = kConsoleChunkBytes);
 
 /// UTF-8 to UTF-16. Each maximal ill-formed subsequence becomes U+FFFD.
