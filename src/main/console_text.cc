@@ -7,6 +7,8 @@
 namespace fc {
 namespace {
 
+bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
 std::size_t utf16_units(char32_t code_point) { return code_point >= 0x10000 ? 2 : 1; }
 
 }  // namespace
@@ -54,16 +56,22 @@ Result<std::size_t> write_console_text(std::string_view text, WideConsole& conso
   std::string_view chunk = text.substr(0, utf8_chunk_length(text));
   std::u16string wide = utf8_to_utf16(chunk);
   std::size_t written = 0;
+  Result<std::size_t> taken = 0;
   while (written < wide.size()) {
-    Result<std::size_t> taken = console.write_units(std::u16string_view(wide).substr(written));
-    if (!taken) {
-      if (written == 0) return taken;
-      break;  // report the progress; the next write meets the error again
-    }
-    if (*taken == 0) break;
+    taken = console.write_units(std::u16string_view(wide).substr(written));
+    if (!taken || *taken == 0) break;
     written += std::min(*taken, wide.size() - written);
   }
-  return written == wide.size() ? chunk.size() : utf8_length_of_units(chunk, written);
+  if (written == wide.size()) return chunk.size();
+  if (written > 0 && is_high_surrogate(wide[written - 1])) {
+    // Half a character is shown and cannot be taken back: fail rather than
+    // count it in or out, either of which garbles the text on a later write.
+    if (taken) return std::unexpected(IoError::from_fixed(fixed_messages::kWriteZero));
+    return taken;
+  }
+  if (!taken && written == 0) return taken;
+  // The progress first; a failure that lasts comes again on the next write.
+  return utf8_length_of_units(chunk, written);
 }
 
 }  // namespace fc
