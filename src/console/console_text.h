@@ -16,8 +16,9 @@ namespace fc {
 inline constexpr std::size_t kConsoleChunkBytes = 4096;
 
 /// The length of the longest prefix of `text` of at most `limit` bytes that
-/// does not end inside a UTF-8 sequence. Only a sequence that the cut would
-/// split is held back; ill-formed bytes are cut anywhere.
+/// does not end inside a UTF-8 sequence. Only a sequence, or a maximal
+/// ill-formed part, that the cut would split is held back, so that the pieces
+/// convert to the same UTF-16 as the whole text.
 std::size_t utf8_chunk_length(std::string_view text, std::size_t limit = kConsoleChunkBytes);
 
 /// UTF-8 to UTF-16. Each maximal ill-formed subsequence becomes U+FFFD.
@@ -39,7 +40,17 @@ class WideConsole {
 
 /// One write of UTF-8 text to a wide console: at most kConsoleChunkBytes
 /// bytes, never ending inside a sequence, converted and written. Returns how
-/// many bytes of `text` reached the console; an error only when none did.
+/// many bytes of `text` reached the console, or the console's error when it
+/// failed before taking anything.
+///
+/// A console that takes the first unit of a surrogate pair and then fails or
+/// takes nothing more shows half a character, which no count describes:
+/// counting the character loses its second half, not counting it makes the
+/// next write show the first half again. Such a write fails instead, with the
+/// console's error or, when it just stopped taking, a WriteZero error. The
+/// whole characters before that one were shown and go uncounted, so the
+/// caller must not write this text again: write_all retries only interrupted
+/// writes, and neither error is one (an operating-system error never is).
 Result<std::size_t> write_console_text(std::string_view text, WideConsole& console);
 
 }  // namespace fc

@@ -32,6 +32,8 @@ TEST(Utf8ChunkLength, NeverEndsInsideASequence) {
       {"four-byte ending at the cut", a4092 + "\xf0\x9f\x98\x80" + "t", 4096},
       {"stray continuation bytes", a4092 + std::string(8, '\x80'), 4096},
       {"truncated lead before the cut", a4095 + "\xe2" + "abc", 4096},
+      {"truncated sequence across the cut", a4095 + "\xe2\x82" + "abc", 4095},
+      {"byte that leads nothing before the cut", a4095 + "\xc0\x80", 4096},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(utf8_chunk_length(c.text), c.length) << c.name;
@@ -53,12 +55,8 @@ TEST(Utf8ToUtf16, ConvertsAndReplacesIllFormedSequences) {
       {"four bytes give a pair", "a\xf0\x9f\x98\x80z", u"a\xd83d\xde00z"},
       {"lone continuation", "a\x80z", u"a\ufffdz"},
       {"overlong two bytes", "\xc0\xaf", u"\ufffd\ufffd"},
-      {"overlong three bytes", "\xe0\x80\xaf", u"\ufffd\ufffd\ufffd"},
-      {"encoded surrogate", "\xed\xa0\x80", u"\ufffd\ufffd\ufffd"},
-      {"above U+10FFFF", "\xf4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"},
       {"truncated three bytes", "\xe2\x82z", u"\ufffdz"},
       {"truncated at the end", "a\xf0\x9f\x98", u"a\ufffd"},
-      {"bytes that never lead", "\xf8\xff\xfe", u"\ufffd\ufffd\ufffd"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(utf8_to_utf16(c.text), c.wide) << c.name;
@@ -73,19 +71,21 @@ TEST(Utf8LengthOfUnits, CountsWholeCharactersOnly) {
   }
 }
 
-// Records what it is given; takes at most `per_call` units a call, and
-// fails from call number `fail_from` (counting from 0) on.
+// Records what it is given; takes at most `per_call` units a call. Call
+// number `fail_at` (counting from 0) fails and call number `stall_at` takes
+// nothing; the calls after them work again, as a console that recovers would.
 class FakeConsole final : public WideConsole {
  public:
   std::size_t per_call = SIZE_MAX;
-  std::size_t fail_from = SIZE_MAX;
+  std::size_t fail_at = SIZE_MAX;
+  std::size_t stall_at = SIZE_MAX;
   std::vector<std::u16string> offered;
   std::u16string shown;
 
   Result<std::size_t> write_units(std::u16string_view units) override {
     offered.emplace_back(units);
-    if (offered.size() > fail_from) return std::unexpected(IoError::from_os_code(6));
-    std::size_t taken = std::min(units.size(), per_call);
+    if (offered.size() == fail_at + 1) return std::unexpected(IoError::from_os_code(6));
+    std::size_t taken = offered.size() == stall_at + 1 ? 0 : std::min(units.size(), per_call);
     shown.append(units.substr(0, taken));
     return taken;
   }
@@ -100,11 +100,14 @@ TEST(WriteConsoleText, ShortTextIsOneCall) {
   EXPECT_EQ(console.offered[0], u"Sent JSON: \u00e9\n");
 }
 
-// Writes the whole text the way write_all does; returns the byte counts.
-std::vector<std::size_t> write_everything(std::string_view text, FakeConsole& console) {
+// Writes the whole text the way write_all does, stopping at an error or at a
+// write that took nothing; returns the byte counts.
+std::vector<std::size_t> write_everything(std::string_view text, FakeConsole& console,
+                                          Status* stopped_by = nullptr) {
   std::vector<std::size_t> counts;
   while (!text.empty()) {
     Result<std::size_t> written = write_console_text(text, console);
+    if (!written && stopped_by != nullptr) *stopped_by = std::move(written.error());
     if (!written || *written == 0) break;
     counts.push_back(*written);
     text.remove_prefix(*written);
@@ -141,7 +144,7 @@ TEST(WriteConsoleText, FailuresAndRefusals) {
   const std::string text = "abc\xf0\x9f\x98\x80" "def";  // 10 bytes, 8 units
   {
     FakeConsole console;
-    console.fail_from = 0;
+    console.fail_at = 0;
     Result<std::size_t> written = write_console_text(text, console);
     ASSERT_FALSE(written.has_value()) << "nothing written: the error itself";
     EXPECT_EQ(written.error().os_code(), 6);
@@ -149,18 +152,30 @@ TEST(WriteConsoleText, FailuresAndRefusals) {
   {
     FakeConsole console;
     console.per_call = 3;
-    console.fail_from = 1;
+    console.fail_at = 1;
     Result<std::size_t> written = write_console_text(text, console);
     ASSERT_TRUE(written.has_value()) << "the progress first, the error on the next write";
     EXPECT_EQ(*written, 3u);
   }
-  {
+  for (bool fails : {true, false}) {
+    SCOPED_TRACE(fails ? "fails" : "takes nothing");
     FakeConsole console;
     console.per_call = 4;  // half of the surrogate pair
-    console.fail_from = 1;
-    Result<std::size_t> written = write_console_text(text, console);
-    ASSERT_TRUE(written.has_value());
-    EXPECT_EQ(*written, 3u) << "a character counts only when all of it was written";
+    if (fails) {
+      console.fail_at = 1;
+    } else {
+      console.stall_at = 1;
+    }
+    Status stopped_by;
+    std::vector<std::size_t> counts = write_everything(text, console, &stopped_by);
+    EXPECT_EQ(console.shown, u"abc\xd83d") << "the first half shown once, never again";
+    EXPECT_TRUE(counts.empty()) << "no count describes half a character";
+    ASSERT_FALSE(stopped_by.ok());
+    if (fails) {
+      EXPECT_EQ(stopped_by.error().os_code(), 6);
+    } else {
+      EXPECT_EQ(stopped_by.error().kind(), ErrorKind::WriteZero);
+    }
   }
   {
     FakeConsole console;

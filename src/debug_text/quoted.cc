@@ -134,12 +134,14 @@ Status write_quoted(std::string_view text, TextSink& sink) {
   std::size_t run_start = 0;
   std::size_t at = 0;
   while ((at = skip_plain(bytes, at, size)) < size) {
-    Utf8Char next = decode_utf8(bytes + at, size - at);
+    Utf8Sequence next = decode_utf8(text.substr(at));
     EscapeBuffer buffer;
     std::string_view escape;
     std::size_t length = next.length;
-    if (length == 0) {
-      escape = hex_escape(bytes[at], buffer);  // not UTF-8: the byte on its own
+    if (!next.well_formed) {
+      // Not UTF-8: the first byte on its own. The other bytes of the
+      // ill-formed part are continuation bytes, escaped in turn the same way.
+      escape = hex_escape(bytes[at], buffer);
       length = 1;
     } else {
       escape = escape_of(next.code_point, buffer);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "debug_text/unicode_classes.h"
+#include "debug_text/unicode_utf8.h"
 
 namespace fc {
 namespace {
@@ -190,25 +191,6 @@ TEST(WriteQuoted, MalformedInputEscapesEachBadByte) {
       {"\xc3\xa9\xa9", "\"\u00e9\\u{a9}\""},
   };
   for (const Case& c : cases) EXPECT_EQ(form_of_exact(c.text), c.form);
-}
-
-void append_utf8(std::string& text, char32_t cp) {
-  auto put = [&text](unsigned value) { text += static_cast<char>(value); };
-  if (cp < 0x80) {
-    put(cp);
-  } else if (cp < 0x800) {
-    put(0xC0 | (cp >> 6));
-    put(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    put(0xE0 | (cp >> 12));
-    put(0x80 | ((cp >> 6) & 0x3F));
-    put(0x80 | (cp & 0x3F));
-  } else {
-    put(0xF0 | (cp >> 18));
-    put(0x80 | ((cp >> 12) & 0x3F));
-    put(0x80 | ((cp >> 6) & 0x3F));
-    put(0x80 | (cp & 0x3F));
-  }
 }
 
 // Reads a quoted form back into the text it shows, checking that only the

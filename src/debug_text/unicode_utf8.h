@@ -3,26 +3,45 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+
+// The program's one UTF-8 decoder and encoder. Inline, as the quoted text
+// form decodes each character that it cannot skip as plain ASCII.
 
 namespace fc {
 
-/// One character read from UTF-8 text.
-struct Utf8Char {
+/// U+FFFD, which stands for each ill-formed part of a text.
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+/// One sequence read from the start of UTF-8 text.
+struct Utf8Sequence {
+  /// The character; U+FFFD when the sequence is ill-formed.
   char32_t code_point;
-  /// Bytes taken, 1 to 4; 0 when the bytes do not start a well-formed
-  /// sequence (then `code_point` is meaningless).
+  /// Bytes taken, 1 to 4. For ill-formed bytes, the maximal ill-formed
+  /// subpart: the longest start of a well-formed sequence found there, or the
+  /// first byte alone when none starts there.
   std::uint8_t length;
+  bool well_formed;
 };
 
-/// Reads the character that starts at `bytes`, of which `available` (at least
-/// one) may be read. Never reads past them. Accepts exactly the well-formed
-/// sequences of Unicode (no overlong forms, no surrogates, nothing above
-/// U+10FFFF); a bad lead byte, a bad continuation byte or a sequence cut short
-/// by the end gives length 0.
-inline Utf8Char decode_utf8(const unsigned char* bytes, std::size_t available) {
-  constexpr Utf8Char kMalformed = {0, 0};
-  const unsigned lead = bytes[0];
-  if (lead < 0x80) return {lead, 1};
+/// Whether `byte` can only continue a sequence (10xxxxxx).
+inline bool is_utf8_continuation(char byte) {
+  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+/// Reads the sequence at the start of `text`, which must not be empty; never
+/// reads past its end. Accepts exactly the well-formed sequences of Unicode:
+/// no overlong forms, no surrogates, nothing above U+10FFFF. Decoding on after
+/// each sequence, ill-formed ones included, gives Unicode's recommended U+FFFD
+/// replacement.
+inline Utf8Sequence decode_utf8(std::string_view text) {
+  auto byte = [text](std::size_t i) -> unsigned { return static_cast<unsigned char>(text[i]); };
+  auto ill_formed = [](std::size_t length) {
+    return Utf8Sequence{kReplacementCharacter, static_cast<std::uint8_t>(length), false};
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return {lead, 1, true};
   // The second byte's range narrows after E0, ED, F0 and F4 so that overlong
   // forms, surrogates and code points above U+10FFFF are refused.
   unsigned low = 0x80;
@@ -30,7 +49,7 @@ inline Utf8Char decode_utf8(const unsigned char* bytes, std::size_t available) {
   std::size_t length;
   char32_t cp;
   if (lead < 0xC2) {
-    return kMalformed;
+    return ill_formed(1);
   } else if (lead < 0xE0) {
     length = 2;
     cp = lead & 0x1F;
@@ -45,15 +64,38 @@ inline Utf8Char decode_utf8(const unsigned char* bytes, std::size_t available) {
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;
   } else {
-    return kMalformed;
+    return ill_formed(1);
   }
-  if (available < length || bytes[1] < low || bytes[1] > high) return kMalformed;
-  cp = (cp << 6) | (bytes[1] & 0x3F);
-  for (std::size_t i = 2; i < length; ++i) {
-    if ((bytes[i] & 0xC0) != 0x80) return kMalformed;
-    cp = (cp << 6) | (bytes[i] & 0x3F);
+  for (std::size_t i = 1; i < length; ++i) {
+    // The ill-formed part ends before the first byte that cannot continue it.
+    if (i == text.size() || byte(i) < low || byte(i) > high) return ill_formed(i);
+    cp = (cp << 6) | (byte(i) & 0x3F);
+    low = 0x80;
+    high = 0xBF;
   }
-  return {cp, static_cast<std::uint8_t>(length)};
+  return {cp, static_cast<std::uint8_t>(length), true};
+}
+
+/// Appends `code_point`, at most U+10FFFF, to `out` as UTF-8. A surrogate gets
+/// the three-byte form that decode_utf8 refuses.
+inline void append_utf8(std::string& out, char32_t code_point) {
+  auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+  const std::uint32_t c = code_point;
+  if (c < 0x80) {
+    put(c);
+  } else if (c < 0x800) {
+    put(0xC0 | (c >> 6));
+    put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    put(0xE0 | (c >> 12));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  } else {
+    put(0xF0 | (c >> 18));
+    put(0x80 | ((c >> 12) & 0x3F));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  }
 }
 
 }  // namespace fc

@@ -4,110 +4,168 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace fc {
 namespace {
 
-// Decodes from a heap block of exactly the given bytes, so that the address
-// sanitizer catches any read past them.
-Utf8Char decode_exact(std::string_view bytes) {
-  auto block = std::make_unique<unsigned char[]>(bytes.size());
-  std::memcpy(block.get(), bytes.data(), bytes.size());
-  return decode_utf8(block.get(), bytes.size());
+// A heap block of exactly `size` bytes, for the first `size` bytes of an
+// input, so that the address sanitizer catches any read past them.
+class ExactBytes {
+ public:
+  explicit ExactBytes(std::size_t size) : block_(std::make_unique<char[]>(size)), size_(size) {}
+  std::string_view hold(std::string_view bytes) {
+    std::memcpy(block_.get(), bytes.data(), size_);
+    return std::string_view(block_.get(), size_);
+  }
+
+ private:
+  std::unique_ptr<char[]> block_;
+  std::size_t size_;
+};
+
+Utf8Sequence decode_exact(std::string_view bytes) {
+  return decode_utf8(ExactBytes(bytes.size()).hold(bytes));
 }
 
-std::size_t encode(char32_t cp, unsigned char (&out)[4]) {
-  if (cp < 0x80) {
-    out[0] = static_cast<unsigned char>(cp);
-    return 1;
-  }
-  if (cp < 0x800) {
-    out[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-    out[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-    return 2;
-  }
-  if (cp < 0x10000) {
-    out[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-    out[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-  out[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-  out[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-  out[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-  return 4;
+std::string encode(char32_t cp) {
+  std::string bytes;
+  append_utf8(bytes, cp);
+  return bytes;
 }
 
-TEST(DecodeUtf8, BoundarySequences) {
+void expect_sequence(const Utf8Sequence& got, char32_t cp, std::size_t length, bool well_formed,
+                     std::string_view bytes) {
+  EXPECT_EQ(got.well_formed, well_formed) << testing::PrintToString(bytes);
+  EXPECT_EQ(got.length, length) << testing::PrintToString(bytes);
+  EXPECT_EQ(got.code_point, cp) << testing::PrintToString(bytes);
+}
+
+TEST(Utf8, BoundariesOfEachLengthBothWays) {
   struct Case {
     std::string_view bytes;
     char32_t code_point;
-    int length;  // 0: malformed
   };
   const Case cases[] = {
-      {std::string_view("\0", 1), 0, 1},
-      {"\x7F", 0x7F, 1},
-      {"\xC2\x80", 0x80, 2},
-      {"\xDF\xBF", 0x7FF, 2},
-      {"\xE0\xA0\x80", 0x800, 3},
-      {"\xED\x9F\xBF", 0xD7FF, 3},
-      {"\xEE\x80\x80", 0xE000, 3},
-      {"\xEF\xBF\xBF", 0xFFFF, 3},
-      {"\xF0\x90\x80\x80", 0x10000, 4},
-      {"\xF4\x8F\xBF\xBF", 0x10FFFF, 4},
-      {"\xC3\xA9zz", 0xE9, 2},  // reads only its own bytes
-      // Lead bytes that start nothing.
-      {"\x80", 0, 0},
-      {"\xBF", 0, 0},
-      {"\xC0\x80", 0, 0},
-      {"\xC1\xBF", 0, 0},
-      {"\xF5\x80\x80\x80", 0, 0},
-      {"\xFF", 0, 0},
-      // Overlong forms, surrogates, beyond U+10FFFF.
-      {"\xE0\x9F\xBF", 0, 0},
-      {"\xF0\x8F\xBF\xBF", 0, 0},
-      {"\xED\xA0\x80", 0, 0},
-      {"\xED\xBF\xBF", 0, 0},
-      {"\xF4\x90\x80\x80", 0, 0},
-      // Bad continuation bytes.
-      {"\xC3\x28", 0, 0},
-      {"\xE2\x82\x28", 0, 0},
-      {"\xF0\x9F\x98\xC0", 0, 0},
-      // Cut short by the end of the text.
-      {"\xC3", 0, 0},
-      {"\xE2\x82", 0, 0},
-      {"\xF0\x9F\x98", 0, 0},
-      {"\xF4", 0, 0},
+      {std::string_view("\0", 1), 0},
+      {"\x7F", 0x7F},
+      {"\xC2\x80", 0x80},
+      {"\xDF\xBF", 0x7FF},
+      {"\xE0\xA0\x80", 0x800},
+      {"\xED\x9F\xBF", 0xD7FF},
+      {"\xEE\x80\x80", 0xE000},
+      {"\xEF\xBF\xBF", 0xFFFF},
+      {"\xF0\x90\x80\x80", 0x10000},
+      {"\xF4\x8F\xBF\xBF", 0x10FFFF},
   };
   for (const Case& c : cases) {
-    Utf8Char got = decode_exact(c.bytes);
-    EXPECT_EQ(got.length, c.length) << testing::PrintToString(c.bytes);
-    if (c.length != 0) {
-      EXPECT_EQ(got.code_point, c.code_point) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(encode(c.code_point), c.bytes);
+    expect_sequence(decode_exact(c.bytes), c.code_point, c.bytes.size(), true, c.bytes);
+    // A following continuation byte is not taken in.
+    std::string longer = std::string(c.bytes) + "\x80";
+    expect_sequence(decode_exact(longer), c.code_point, c.bytes.size(), true, longer);
+  }
+}
+
+TEST(DecodeUtf8, MaximalIllFormedSubparts) {
+  struct Case {
+    std::string_view bytes;
+    std::size_t length;
+  };
+  const Case cases[] = {
+      // Nothing well-formed starts with the first byte.
+      {"\xC0\xAF", 1},
+      {"\xC1\xBF", 1},
+      {"\xF5\x80\x80\x80", 1},
+      {"\xFF\xBF", 1},
+      {"\xC2\x41", 1},
+      {"\xE2\x28\xA1", 1},
+      // Overlong forms, surrogates, beyond U+10FFFF: refused at the second byte.
+      {"\xE0\x9F\xBF", 1},
+      {"\xF0\x8F\xBF\xBF", 1},
+      {"\xED\xA0\x80", 1},
+      {"\xED\xBF\xBF", 1},
+      {"\xF4\x90\x80\x80", 1},
+      // A start of a well-formed sequence, broken by the byte after it.
+      {"\xE0\xA0\x41", 2},
+      {"\xED\x9F\xC0", 2},
+      {"\xE1\x80\xC2", 2},
+      {"\xF0\x90\x80\x41", 3},
+      {"\xF1\x80\x80\xC2", 3},
+      {"\xF4\x8F\xBF\xF4", 3},
+      {"\xF3\xBF\x7F\x80", 2},
+      // Cut short by the end of the text.
+      {"\xE0\xA0", 2},
+      {"\xF0\x9F\x98", 3},
+      {"\xF4\x8F", 2},
+  };
+  for (const Case& c : cases) {
+    expect_sequence(decode_exact(c.bytes), kReplacementCharacter, c.length, false, c.bytes);
+  }
+}
+
+TEST(Utf8, EveryCodePointEncodedThenDecodedAndEveryCutOfIt) {
+  ExactBytes blocks[] = {ExactBytes(0), ExactBytes(1), ExactBytes(2), ExactBytes(3),
+                         ExactBytes(4)};
+  for (char32_t cp = 0; cp < 0x110000; ++cp) {
+    const std::string bytes = encode(cp);
+    const auto shown = static_cast<unsigned>(cp);
+    ASSERT_TRUE(bytes.size() >= 1 && bytes.size() <= 4) << std::hex << shown;
+    Utf8Sequence whole = decode_utf8(blocks[bytes.size()].hold(bytes));
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
+      ASSERT_FALSE(whole.well_formed) << std::hex << shown;
+      ASSERT_EQ(whole.length, 1) << std::hex << shown;
+      continue;
+    }
+    ASSERT_TRUE(whole.well_formed) << std::hex << shown;
+    ASSERT_EQ(whole.code_point, cp) << std::hex << shown;
+    ASSERT_EQ(whole.length, bytes.size()) << std::hex << shown;
+    for (std::size_t cut = 1; cut < bytes.size(); ++cut) {
+      Utf8Sequence part = decode_utf8(blocks[cut].hold(bytes));
+      ASSERT_FALSE(part.well_formed) << std::hex << shown << " cut to " << cut;
+      ASSERT_EQ(part.length, cut) << std::hex << shown << " cut to " << cut;
     }
   }
 }
 
-TEST(DecodeUtf8, EveryScalarValueAndEveryCutOfIt) {
-  // One exact-size heap block per length, so that reads past the end are caught.
-  std::unique_ptr<unsigned char[]> blocks[5];
-  for (std::size_t n = 1; n <= 4; ++n) blocks[n] = std::make_unique<unsigned char[]>(n);
-  for (char32_t cp = 0; cp < 0x110000; ++cp) {
+// Every input of one and two bytes, judged against what the encodings of all
+// code points make well-formed: a two-byte input is a whole sequence, the
+// start of a longer one (so both bytes are one ill-formed part), or neither
+// (so its first byte alone is).
+TEST(DecodeUtf8, EveryOneAndTwoByteInput) {
+  constexpr char32_t kNone = 0xFFFFFFFF;
+  std::vector<char32_t> whole(0x10000, kNone);
+  std::vector<bool> starts_longer(0x10000, false);
+  for (char32_t cp = 0x80; cp < 0x110000; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-    unsigned char bytes[4];
-    std::size_t size = encode(cp, bytes);
-    for (std::size_t cut = 1; cut <= size; ++cut) {
-      std::memcpy(blocks[cut].get(), bytes, cut);
-      Utf8Char got = decode_utf8(blocks[cut].get(), cut);
-      auto shown = static_cast<unsigned>(cp);
-      if (cut == size) {
-        ASSERT_EQ(got.length, size) << std::hex << shown;
-        ASSERT_EQ(got.code_point, cp) << std::hex << shown;
+    const std::string bytes = encode(cp);
+    const unsigned pair = static_cast<unsigned char>(bytes[0]) * 0x100u +
+                          static_cast<unsigned char>(bytes[1]);
+    if (bytes.size() == 2) whole[pair] = cp;
+    if (bytes.size() > 2) starts_longer[pair] = true;
+  }
+  ExactBytes one(1);
+  ExactBytes two(2);
+  for (unsigned first = 0; first < 0x100; ++first) {
+    const char lead = static_cast<char>(first);
+    const bool ascii = first < 0x80;
+    expect_sequence(decode_utf8(one.hold(std::string_view(&lead, 1))),
+                    ascii ? first : kReplacementCharacter, 1, ascii, std::string(1, lead));
+    for (unsigned second = 0; second < 0x100; ++second) {
+      const char bytes[] = {lead, static_cast<char>(second)};
+      const std::string_view input(bytes, 2);
+      const unsigned pair = first * 0x100 + second;
+      const Utf8Sequence got = decode_utf8(two.hold(input));
+      if (ascii) {
+        expect_sequence(got, first, 1, true, input);
+      } else if (whole[pair] != kNone) {
+        expect_sequence(got, whole[pair], 2, true, input);
       } else {
-        ASSERT_EQ(got.length, 0) << std::hex << shown << " cut to " << cut;
+        expect_sequence(got, kReplacementCharacter, starts_longer[pair] ? 2 : 1, false, input);
       }
+      if (testing::Test::HasFailure()) return;
     }
   }
 }
