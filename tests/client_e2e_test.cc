@@ -67,7 +67,7 @@ TEST(ClientEndToEnd, StandardOutputToAFileIsByteExact) {
   expect_exit(result, 0);
   EXPECT_EQ(read_file(options.out_file), kSuccessOutput);
   expect_received(*receiver, kFrame);
-  std::remove(options.out_file.c_str());
+  (void)std::remove(options.out_file.c_str());
 }
 
 TEST(ClientEndToEnd, ClosedStandardStreamsNeverReachTheConnection) {

@@ -29,9 +29,10 @@ std::uint16_t free_port() {
 
 // Starts frame-sink for one connection, sends `bytes` on it, and returns how
 // frame-sink ended.
-ChildResult feed_sink(const std::string& bytes) {
+ChildResult feed_sink(const std::string& bytes, StreamSetup out) {
   std::uint16_t port = free_port();
   ChildOptions options;
+  options.out = out;
   options.args = {"--connections", "1", "--port", std::to_string(port)};
   auto sink = std::async(std::launch::async, [&] { return run_child(FC_SINK_PATH, options); });
   std::string endpoint = "127.0.0.1:" + std::to_string(port);
@@ -58,6 +59,7 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
     int exit_code;
     std::string out;
     std::string err_part;
+    StreamSetup stdout_to = StreamSetup::kCapture;
   };
   const Case cases[] = {
       {"two frames", frame(R"({"id":"3","message":"split"})") + frame("second"), 0,
@@ -69,10 +71,12 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        "inside a payload after 3 of 6 bytes"},
       {"length over the bound", std::string("\xff\xff\xff\xff", 4), 1, "",
        "frame length 4294967295 exceeds the limit"},
+      {"output refused", frame("lost"), 1, "", "cannot write the frame to standard output",
+       StreamSetup::kBrokenPipe},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ChildResult result = feed_sink(c.bytes);
+    ChildResult result = feed_sink(c.bytes, c.stdout_to);
     ASSERT_TRUE(result.exited) << "signal " << result.term_signal;
     EXPECT_EQ(result.exit_code, c.exit_code);
     EXPECT_EQ(result.out, c.out);

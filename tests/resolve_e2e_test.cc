@@ -50,7 +50,7 @@ Result<NativeSocket> connect_several(std::uint16_t port, std::vector<SocketAddre
   };
   Result<std::vector<SocketAddress>> addresses = resolve_endpoint_with(endpoint, resolver);
   if (!addresses) return take_error(addresses);
-  return connect_first(std::move(*addresses), [&](const SocketAddress& address) {
+  return connect_first(*addresses, [&](const SocketAddress& address) {
     attempts->tried.push_back(address);
     Result<NativeSocket> socket = connect_address(address);
     attempts->codes.push_back(socket ? std::nullopt : socket.error().os_code());

@@ -44,7 +44,16 @@ ReadResult read_exact(SocketHandle socket, std::uint8_t* data, std::size_t size,
 }
 
 void complain(unsigned long connection, const std::string& what) {
-  std::fprintf(stderr, "frame-sink: connection %lu: %s\n", connection, what.c_str());
+  (void)std::fprintf(stderr, "frame-sink: connection %lu: %s\n", connection, what.c_str());
+}
+
+// The payload and a line break on standard output, at once; false when the
+// line did not get out whole.
+bool print_line(const std::vector<std::uint8_t>& payload) {
+  bool whole =
+      payload.empty() || std::fwrite(payload.data(), 1, payload.size(), stdout) == payload.size();
+  whole = std::fputc('\n', stdout) != EOF && whole;
+  return std::fflush(stdout) == 0 && whole;
 }
 
 // Reads frames until the peer ends the stream; false if a frame was malformed.
@@ -77,9 +86,10 @@ bool serve(SocketHandle socket, unsigned long connection) {
                                : "read failed: " + fc::sink::last_error_text());
       return false;
     }
-    if (!payload.empty()) std::fwrite(payload.data(), 1, payload.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (!print_line(payload)) {
+      complain(connection, "cannot write the frame to standard output");
+      return false;
+    }
   }
 }
 
@@ -91,7 +101,7 @@ bool parse_count(const char* text, unsigned long* value) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: frame-sink [--connections N] [--port P]\n");
+  (void)std::fprintf(stderr, "usage: frame-sink [--connections N] [--port P]\n");
   return 2;
 }
 
@@ -116,10 +126,10 @@ int main(int argc, char** argv) {
   SocketHandle listener =
       fc::sink::listen_loopback(static_cast<std::uint16_t>(port), 16, &why);
   if (listener == fc::sink::kNoSocket) {
-    std::fprintf(stderr, "frame-sink: cannot listen on 127.0.0.1:%lu: %s\n", port, why.c_str());
+    (void)std::fprintf(stderr, "frame-sink: cannot listen on 127.0.0.1:%lu: %s\n", port, why.c_str());
     return 1;
   }
-  std::fprintf(stderr, "frame-sink: listening on 127.0.0.1:%lu\n", port);
+  (void)std::fprintf(stderr, "frame-sink: listening on 127.0.0.1:%lu\n", port);
 
   bool all_well = true;
   for (unsigned long served = 0;
@@ -127,7 +137,7 @@ int main(int argc, char** argv) {
     SocketHandle connection = fc::sink::accept_connection(listener);
     if (connection == fc::sink::kNoSocket) {
       if (fc::sink::last_call_interrupted()) continue;
-      std::fprintf(stderr, "frame-sink: accept: %s\n", fc::sink::last_error_text().c_str());
+      (void)std::fprintf(stderr, "frame-sink: accept: %s\n", fc::sink::last_error_text().c_str());
       all_well = false;
       break;
     }

@@ -25,9 +25,10 @@ int fd_of(SocketHandle socket) { return static_cast<int>(socket); }
 void prepare_process() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;  // no SA_RESTART: accept() must return
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  // None of these can fail for these signals.
+  (void)sigaction(SIGINT, &action, nullptr);
+  (void)sigaction(SIGTERM, &action, nullptr);
+  (void)signal(SIGPIPE, SIG_IGN);
 }
 
 bool stop_requested() { return g_stop != 0; }

@@ -143,7 +143,7 @@ std::string form_of_byte(unsigned char value) {
   }
   if (value >= 0x20 && value < 0x7F) return std::string(1, static_cast<char>(value));
   char hex[16];
-  std::snprintf(hex, sizeof hex, "\\u{%x}", static_cast<unsigned>(value));
+  (void)std::snprintf(hex, sizeof hex, "\\u{%x}", static_cast<unsigned>(value));
   return hex;
 }
 

@@ -18,7 +18,7 @@ constexpr char32_t kCodePoints = 0x110000;
 
 std::string hex(char32_t cp) {
   char text[16];
-  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
+  (void)std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
   return text;
 }
 

@@ -42,15 +42,14 @@ inline Utf8Sequence decode_utf8(std::string_view text) {
   };
   const unsigned lead = byte(0);
   if (lead < 0x80) return {lead, 1, true};
+  if (lead < 0xC2 || lead > 0xF4) return ill_formed(1);
   // The second byte's range narrows after E0, ED, F0 and F4 so that overlong
   // forms, surrogates and code points above U+10FFFF are refused.
   unsigned low = 0x80;
   unsigned high = 0xBF;
   std::size_t length;
   char32_t cp;
-  if (lead < 0xC2) {
-    return ill_formed(1);
-  } else if (lead < 0xE0) {
+  if (lead < 0xE0) {
     length = 2;
     cp = lead & 0x1F;
   } else if (lead < 0xF0) {
@@ -58,13 +57,11 @@ inline Utf8Sequence decode_utf8(std::string_view text) {
     cp = lead & 0x0F;
     if (lead == 0xE0) low = 0xA0;
     if (lead == 0xED) high = 0x9F;
-  } else if (lead < 0xF5) {
+  } else {
     length = 4;
     cp = lead & 0x07;
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;
-  } else {
-    return ill_formed(1);
   }
   for (std::size_t i = 1; i < length; ++i) {
     // The ill-formed part ends before the first byte that cannot continue it.

@@ -9,6 +9,7 @@
 
 // Under AddressSanitizer an impossible allocation must come back as null, as
 // it does without it, so that the failure path itself is what is tested.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the sanitizer's own hook name.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
 
 namespace fc {

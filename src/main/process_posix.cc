@@ -22,7 +22,7 @@ void prepare_process() {
     }
   }
   // Writing to a pipe whose reader has gone must give EPIPE, not death.
-  signal(SIGPIPE, SIG_IGN);
+  (void)signal(SIGPIPE, SIG_IGN);  // cannot fail for this signal
 }
 
 }  // namespace fc

@@ -58,7 +58,7 @@ void expect_outcome(std::string_view endpoint, const Outcome& expected) {
     return;
   }
   ASSERT_EQ(lookups.size(), 1u);
-  EXPECT_EQ(lookups[0].host, *expected.host);
+  EXPECT_EQ(lookups[0].host, expected.host);
   EXPECT_EQ(lookups[0].port, expected.port);
   EXPECT_EQ(*addresses, std::vector<SocketAddress>{kResolved});
 }

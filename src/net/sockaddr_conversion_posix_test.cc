@@ -103,7 +103,7 @@ TEST(AddressesFromEntries, OtherFamiliesOnlyGiveNoAddressToTry) {
     ADD_FAILURE() << "no address to try";
     return kNoSocket;
   };
-  Result<NativeSocket> socket = connect_first(std::move(addresses), never);
+  Result<NativeSocket> socket = connect_first(addresses, never);
   ASSERT_FALSE(socket.has_value());
   ASSERT_NE(socket.error().fixed(), nullptr);
   EXPECT_EQ(socket.error().fixed()->message, "could not resolve to any addresses");

@@ -46,7 +46,7 @@ Result<std::vector<SocketAddress>> resolve_endpoint(std::string_view endpoint) {
 Result<TcpClientStream> connect_endpoint(std::string_view endpoint) {
   Result<std::vector<SocketAddress>> addresses = resolve_endpoint(endpoint);
   if (!addresses) return take_error(addresses);
-  Result<NativeSocket> socket = connect_first(std::move(*addresses), connect_address);
+  Result<NativeSocket> socket = connect_first(*addresses, connect_address);
   if (!socket) return take_error(socket);
   return TcpClientStream(*socket);
 }

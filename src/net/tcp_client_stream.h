@@ -78,7 +78,7 @@ Result<std::vector<SocketAddress>> resolve_endpoint_with(std::string_view endpoi
 /// The connection loop over an address list, with the connect step given, so
 /// that the try-each-in-order rule can be exercised without a network.
 template <typename Connect>
-Result<NativeSocket> connect_first(std::vector<SocketAddress> addresses, Connect&& connect) {
+Result<NativeSocket> connect_first(const std::vector<SocketAddress>& addresses, Connect&& connect) {
   std::optional<IoError> last_error;
   for (const SocketAddress& address : addresses) {
     Result<NativeSocket> socket = connect(address);

@@ -58,7 +58,7 @@ void plan_stream(posix_spawn_file_actions_t* actions, int target, StreamSetup se
 
 double now_seconds() {
   timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
+  (void)clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
