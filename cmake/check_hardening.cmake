@@ -34,7 +34,7 @@ endfunction()
 
 function(check_elf program)
   run_tool(header ${READELF} -hW ${program})
-  expect(${program} "${header}" "Type:[ \t]+DYN" "not position-independent (ELF type DYN)")
+  expect(${program} "${header}" "Type:[ \t]+DYN" "not position-independent (ELF type is not DYN)")
   run_tool(segments ${READELF} -lW ${program})
   expect_not(${program} "${segments}" "[\r\n][ \t]*INTERP[ \t]"
              "asks for a program interpreter: not static")
