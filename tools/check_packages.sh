@@ -25,8 +25,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# Builds and packages the programs of the sources in $1 ($2: extra cmake
-# arguments). cpack builds what is out of date first.
+# Builds and packages the programs of the sources in $1; further arguments
+# go to cmake. cpack builds what is out of date first.
 make_packages() {
   local preset
   for preset in release windows; do
@@ -54,7 +54,7 @@ checksums . | tee "$work/here"
 echo "--- the .deb, installed"
 deb=$(ls build/release/packages/*.deb)
 dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends
-[ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "static programs depend on no package"
+[ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "the package has dependencies; static programs need none"
 installed=yes
 $sudo dpkg -i "$deb" >/dev/null
 # Bounded: a client that never connects must not leave it waiting.
@@ -75,7 +75,8 @@ cmp -s "$work/printed" "$work/expected" || fail "the client printed: $(cat "$wor
 # prefix agreed with its 28 bytes, and nothing after it.
 printf '{"id":"3","message":"split"}\n' >"$work/expected"
 cmp -s "$work/received" "$work/expected" || fail "frame-sink got: $(cat "$work/received")"
-echo "frame-sink got one frame of $((4 + $(wc -c <"$work/received") - 1)) bytes; exit status $status; printed:"
+payload=$(($(wc -c <"$work/received") - 1))
+echo "frame-sink got one frame of $((4 + payload)) bytes; the client exited with $status, printing:"
 cat "$work/printed"
 $sudo dpkg -r frame-client >/dev/null
 installed=""
@@ -90,6 +91,7 @@ done
 echo "--- the same packages from a copy in another folder"
 mkdir "$work/elsewhere"
 git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/elsewhere"
+# Only the programs go into the packages: the tests need not be built again.
 make_packages "$work/elsewhere" -DFC_BUILD_TESTS=OFF -DFC_BUILD_BENCHMARKS=OFF
 checksums "$work/elsewhere" >"$work/there"
 diff "$work/here" "$work/there" || fail "the packages differ between the two folders"
