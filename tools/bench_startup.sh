@@ -54,4 +54,5 @@ awk -v ci="$client_ir" -v bi="$baseline_ir" -v cu="$client_us" -v bu="$baseline_
   printf "%-32s %14d %14d\n", "file size (bytes)", cs, bs
 }'
 echo "=== system calls of one frame-client run (strace -f -c) ==="
-strace -f -c "$client" 2>&1 >/dev/null
+strace -f -c -o "$work/strace.txt" "$client" >/dev/null
+cat "$work/strace.txt"

@@ -27,8 +27,7 @@ int main(void) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return 1;
   int ok = connect(fd, (const struct sockaddr*)&address, sizeof address) == 0 &&
-           write_whole(connected, sizeof connected - 1) &&
-           send_whole(fd, prefix, sizeof prefix) &&
+           write_whole(connected, sizeof connected - 1) && send_whole(fd, prefix, sizeof prefix) &&
            send_whole(fd, payload, sizeof payload - 1) && write_whole(sent, sizeof sent - 1);
   close(fd);
   return ok ? 0 : 1;
