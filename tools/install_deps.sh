@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, skipping those
-# already present. Usage: tools/install_deps.sh [base|all]
-#   base: compiler, CMake, GoogleTest, Google Benchmark
-#   all:  base plus clang-19 with libFuzzer, and mingw-w64 with wine for the
-#         Windows build
+# already present. Usage: tools/install_deps.sh [base|all|bench]
+#   base:  compiler, CMake, GoogleTest, Google Benchmark
+#   all:   base plus clang-19 with libFuzzer, and mingw-w64 with wine for the
+#          Windows build
+#   bench: base plus valgrind and strace for tools/bench_startup.sh
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev googletest libbenchmark-dev)
-if [ "${1:-base}" = all ]; then
-  packages+=(clang-19 libclang-rt-19-dev g++-mingw-w64-x86-64 wine wine64)
-fi
+case "${1:-base}" in
+  all) packages+=(clang-19 libclang-rt-19-dev g++-mingw-w64-x86-64 wine wine64) ;;
+  bench) packages+=(valgrind strace) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux suite under AddressSanitizer and UBSan,
-# the release build's suite, a short fuzzing run, and the Windows suite under
-# wine.
+# the release build's suite, a short fuzzing run, the Windows suite under
+# wine, then the packages: installed and run, and made twice to compare.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +22,6 @@ tools/run_fuzz.sh
 
 echo "=== Windows x86-64 under wine ==="
 tools/run_windows_tests.sh
+
+echo "=== Packages: installed and run, reproducible ==="
+tools/check_packages.sh

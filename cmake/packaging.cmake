@@ -1,0 +1,46 @@
+# What `cmake --install` puts in place, and the packages CPack makes of it:
+# a .deb and a .tar.gz on Linux, a .zip on Windows. Packages are written to
+# <build>/packages.
+
+if(WIN32)
+  # A folder to unpack anywhere: the programs and the README side by side.
+  set(fc_bin_dir .)
+  set(fc_doc_dir .)
+else()
+  set(fc_bin_dir bin)
+  set(fc_doc_dir share/doc/frame-client)
+endif()
+install(TARGETS frame-client frame-sink RUNTIME DESTINATION ${fc_bin_dir})
+install(FILES README.md DESTINATION ${fc_doc_dir})
+
+set(CPACK_PACKAGE_NAME frame-client)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT
+    "frame-client maintainers <maintainers@users.noreply.c-seed-985fc703.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "one-shot client that sends one length-prefixed JSON frame to 127.0.0.1:12345")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "frame-client connects to a server on 127.0.0.1:12345, sends one frame (a\n"
+       "four-byte big-endian length, then compact JSON), prints what it sent and\n"
+       "exits. frame-sink is a receiver that prints the payload of each frame it\n"
+       "gets. Both programs are linked statically and need no other package.")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+# Reproducible packages: fixed times (SOURCE_DATE_EPOCH, by default the last
+# commit's time) on every file.
+set(CPACK_FC_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_epoch.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_times.cmake)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-x86_64)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+  set(CPACK_SYSTEM_NAME linux-x86_64)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION net)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+endif()
+
+include(CPack)

@@ -1,0 +1,33 @@
+# Linux programs linked as static PIEs: no loader and no shared library at
+# run time, so they start on any x86-64 Linux whatever its C library, while
+# still being loaded at a random address.
+
+include(CheckCXXSourceRuns)
+
+# Every object must be position-independent to end up in a static PIE.
+add_compile_options(-fPIE)
+
+# Compact relative relocations leave the start-up code far fewer entries to
+# apply. The C library's static start-up must know the format, so the flag
+# is used only where a static PIE built with it actually runs.
+set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie LINKER:-z,pack-relative-relocs)
+check_cxx_source_runs([[
+  static int values[4] = {1, 2, 3, 4};
+  static int* pointers[4] = {&values[0], &values[1], &values[2], &values[3]};
+  int main() { return *pointers[3] == 4 ? 0 : 1; }
+]] FC_PACKED_RELATIVE_RELOCS)
+unset(CMAKE_REQUIRED_LINK_OPTIONS)
+
+# Links the given programs as static PIEs. libstdc++ and libgcc come in
+# statically with the C library; adding -static-libstdc++ or -static-libgcc
+# as well makes GCC 12 produce a program that crashes at start-up.
+function(fc_link_static_pie)
+  foreach(program IN LISTS ARGN)
+    target_link_options(${program} PRIVATE -static-pie)
+    if(FC_PACKED_RELATIVE_RELOCS)
+      target_link_options(${program} PRIVATE LINKER:-z,pack-relative-relocs)
+    endif()
+    set_target_properties(${program} PROPERTIES
+                          CXX_LINKER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/static-link.sh)
+  endforeach()
+endfunction()
