@@ -1,0 +1,97 @@
+// End-to-end: the static Linux client needs no loader, library or file of the
+// system: copied alone into an empty directory that becomes the root of the
+// file system, it still sends its frame, here to frame-sink.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/client_checks.h"
+#include "support/expected_texts.h"
+
+namespace fc::testing {
+namespace {
+
+// A program that runs another with a given directory as the root of the file
+// system: chroot needs root, unshare a user namespace instead.
+struct RootRunner {
+  std::string program;
+  std::vector<std::string> args;  // then root_option + the root, then the program
+  std::string root_option;
+};
+
+ChildResult run_in_root(const RootRunner& runner, const std::string& root,
+                        const std::string& program) {
+  ChildOptions options;
+  options.args = runner.args;
+  options.args.push_back(runner.root_option + root);
+  options.args.push_back(program);
+  return run_child(runner.program, options);
+}
+
+// The first runner that this machine allows, or null.
+const RootRunner* usable_root_runner() {
+  static const RootRunner runners[] = {
+      {"/usr/sbin/chroot", {}, ""},
+      {"/usr/bin/unshare", {"--user", "--map-root-user"}, "--root="},
+  };
+  for (const RootRunner& runner : runners) {
+    if (!std::filesystem::exists(runner.program)) continue;
+    ChildResult probe = run_in_root(runner, "/", "/bin/true");
+    if (probe.exited && probe.exit_code == 0) return &runner;
+  }
+  return nullptr;
+}
+
+// Runs the client in `root` until it connects: refused until frame-sink listens.
+ChildResult run_client_in_root(const RootRunner& runner, const std::string& root) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    ChildResult client = run_in_root(runner, root, "/frame-client");
+    bool refused = client.exited && client.exit_code == 1 && client.err == kRefusedLine;
+    if (!refused || std::chrono::steady_clock::now() > deadline) return client;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+TEST(ClientEndToEnd, RunsAloneInAnEmptyRoot) {
+  if (!FC_STATIC_LINUX_CLIENT) {
+    GTEST_SKIP() << "only the static Linux client (release preset) runs without a system";
+  }
+  const RootRunner* runner = usable_root_runner();
+  if (runner == nullptr) {
+    GTEST_SKIP() << "this machine allows neither chroot nor unshare with a user namespace";
+  }
+  namespace fs = std::filesystem;
+  fs::path root =
+      fs::path(::testing::TempDir()) / ("fc_empty_root_" + std::to_string(std::random_device()()));
+  fs::create_directory(root);
+  fs::copy_file(client_path(), root / "frame-client");
+
+  ChildOptions sink_options;
+  sink_options.args = {"--connections", "1"};
+  sink_options.timeout_seconds = 20;
+  auto sink = std::async(std::launch::async, [&] { return run_child(FC_SINK_PATH, sink_options); });
+  ChildResult client = run_client_in_root(*runner, root.string());
+  ChildResult sink_result = sink.get();
+  fs::remove_all(root);
+
+  expect_exit(client, 0);
+  EXPECT_EQ(client.out, kSuccessOutput);
+  EXPECT_EQ(client.err, "");
+  // frame-sink prints the payload of a frame whose prefix agreed with it and
+  // after which the stream ended.
+  expect_exit(sink_result, 0);
+  EXPECT_EQ(sink_result.out, kFrame.substr(4) + "\n");
+  EXPECT_EQ(sink_result.err, "frame-sink: listening on 127.0.0.1:12345\n");
+}
+
+}  // namespace
+}  // namespace fc::testing
