@@ -132,7 +132,8 @@ TEST(FramePrefix, BigEndianLengthAndTheLimit) {
       {0x01020304, true, {1, 2, 3, 4}},
       {0xFFFFFFFFu, true, {0xFF, 0xFF, 0xFF, 0xFF}},
       {0x100000000u, false, {}},
-      {0x10000001Cu, false, {}},  // would have truncated to 28
+      // Would have been framed as 28 bytes.
+      {0x10000001Cu, false, {}},
       {~std::uint64_t{0}, false, {}},
   };
   for (const Case& c : cases) {

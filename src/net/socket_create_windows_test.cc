@@ -56,6 +56,7 @@ TEST(CreateSocket, FallsBackOnlyWhenTheNoInheritFlagIsRefused) {
     std::vector<SOCKET> cleared;
     std::vector<SOCKET> closed;
   };
+  // clang-format off: one row a case reads better than one field a line.
   const Case cases[] = {
       {"flag accepted", {{100, 0}}, true, 100, {}, {0x81}, {}, {}},
       {"10041: retried without it", {{INVALID_SOCKET, 10041}, {200, 0}}, true, 200, {},
@@ -68,6 +69,7 @@ TEST(CreateSocket, FallsBackOnlyWhenTheNoInheritFlagIsRefused) {
       {"flag cannot be cleared", {{INVALID_SOCKET, 10022}, {300, 0}}, false, {}, 5,
        {0x81, 0x01}, {300}, {300}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakeSystem fake;
