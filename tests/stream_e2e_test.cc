@@ -27,7 +27,8 @@ TEST(StreamEndToEnd, EveryByteArrivesInOrderAndCloseEndsTheStream) {
   {
     auto stream = connect_endpoint(endpoint_of(*receiver));
     ASSERT_TRUE(stream.has_value());
-    EXPECT_TRUE(send_all(*stream, std::span<const std::uint8_t>()).ok()) << "an empty buffer needs no send";
+    EXPECT_TRUE(send_all(*stream, std::span<const std::uint8_t>()).ok())
+        << "an empty buffer needs no send";
     EXPECT_TRUE(send_all(*stream, payload).ok());
     TcpClientStream moved = std::move(*stream);  // the moved-from stream must not close it
   }

@@ -27,8 +27,7 @@ using fc::sink::SocketHandle;
 enum class ReadResult { kOk, kEnd, kError };
 
 // Reads exactly `size` bytes; kEnd when the stream ends before the first byte.
-ReadResult read_exact(SocketHandle socket, std::uint8_t* data, std::size_t size,
-                      std::size_t* got) {
+ReadResult read_exact(SocketHandle socket, std::uint8_t* data, std::size_t size, std::size_t* got) {
   *got = 0;
   while (*got < size) {
     long n = fc::sink::receive(socket, data + *got, size - *got);
@@ -64,10 +63,9 @@ bool serve(SocketHandle socket, unsigned long connection) {
     ReadResult r = read_exact(socket, prefix, sizeof prefix, &got);
     if (r == ReadResult::kEnd && got == 0) return true;
     if (r != ReadResult::kOk) {
-      complain(connection, r == ReadResult::kEnd
-                               ? "stream ended inside a length prefix after " +
-                                     std::to_string(got) + " of 4 bytes"
-                               : "read failed: " + fc::sink::last_error_text());
+      complain(connection, r == ReadResult::kEnd ? "stream ended inside a length prefix after " +
+                                                       std::to_string(got) + " of 4 bytes"
+                                                 : "read failed: " + fc::sink::last_error_text());
       return false;
     }
     std::uint32_t length = (std::uint32_t{prefix[0]} << 24) | (std::uint32_t{prefix[1]} << 16) |
@@ -123,10 +121,10 @@ int main(int argc, char** argv) {
 
   fc::sink::prepare_process();
   std::string why;
-  SocketHandle listener =
-      fc::sink::listen_loopback(static_cast<std::uint16_t>(port), 16, &why);
+  SocketHandle listener = fc::sink::listen_loopback(static_cast<std::uint16_t>(port), 16, &why);
   if (listener == fc::sink::kNoSocket) {
-    (void)std::fprintf(stderr, "frame-sink: cannot listen on 127.0.0.1:%lu: %s\n", port, why.c_str());
+    (void)std::fprintf(stderr, "frame-sink: cannot listen on 127.0.0.1:%lu: %s\n", port,
+                       why.c_str());
     return 1;
   }
   (void)std::fprintf(stderr, "frame-sink: listening on 127.0.0.1:%lu\n", port);

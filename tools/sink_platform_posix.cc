@@ -23,7 +23,7 @@ int fd_of(SocketHandle socket) { return static_cast<int>(socket); }
 }  // namespace
 
 void prepare_process() {
-  struct sigaction action {};
+  struct sigaction action{};
   action.sa_handler = on_interrupt;  // no SA_RESTART: accept() must return
   // None of these can fail for these signals.
   (void)sigaction(SIGINT, &action, nullptr);

@@ -18,8 +18,8 @@ SOCKET native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 // Winsock and GetLastError codes share one number space.
 std::string message_for(DWORD code) {
   char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, code, 0, text, sizeof text, nullptr);
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
   while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
                         text[length - 1] == ' ' || text[length - 1] == '.')) {
     --length;

@@ -16,17 +16,11 @@ Status write_integer(TextSink& sink, Int number) {
 
 }  // namespace
 
-Status write_decimal(TextSink& sink, std::int64_t number) {
-  return write_integer(sink, number);
-}
+Status write_decimal(TextSink& sink, std::int64_t number) { return write_integer(sink, number); }
 
-Status write_decimal(TextSink& sink, std::uint64_t number) {
-  return write_integer(sink, number);
-}
+Status write_decimal(TextSink& sink, std::uint64_t number) { return write_integer(sink, number); }
 
-DebugRecord::DebugRecord(TextSink& sink, std::string_view name) : sink_(sink) {
-  put(name);
-}
+DebugRecord::DebugRecord(TextSink& sink, std::string_view name) : sink_(sink) { put(name); }
 
 void DebugRecord::put(std::string_view piece) {
   if (status_.ok()) status_ = sink_.write(piece);
@@ -60,9 +54,7 @@ Status DebugRecord::finish() {
   return std::move(status_);
 }
 
-DebugTuple::DebugTuple(TextSink& sink, std::string_view name) : sink_(sink) {
-  put(name);
-}
+DebugTuple::DebugTuple(TextSink& sink, std::string_view name) : sink_(sink) { put(name); }
 
 void DebugTuple::put(std::string_view piece) {
   if (status_.ok()) status_ = sink_.write(piece);

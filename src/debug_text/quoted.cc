@@ -103,22 +103,14 @@ std::string_view hex_escape(char32_t value, EscapeBuffer& buffer) {
 // itself.
 std::string_view escape_of(char32_t cp, EscapeBuffer& buffer) {
   switch (cp) {
-    case U'\0':
-      return "\\0";
-    case U'\t':
-      return "\\t";
-    case U'\n':
-      return "\\n";
-    case U'\r':
-      return "\\r";
-    case U'"':
-      return "\\\"";
-    case U'\\':
-      return "\\\\";
-    case U'\'':
-      return {};
-    default:
-      break;
+    case U'\0': return "\\0";
+    case U'\t': return "\\t";
+    case U'\n': return "\\n";
+    case U'\r': return "\\r";
+    case U'"': return "\\\"";
+    case U'\\': return "\\\\";
+    case U'\'': return {};
+    default: break;
   }
   if (cp >= 0x300 && is_grapheme_extend(cp)) return hex_escape(cp, buffer);
   if (is_printable(cp)) return {};

@@ -107,8 +107,7 @@ TEST(DecodeUtf8, MaximalIllFormedSubparts) {
 }
 
 TEST(Utf8, EveryCodePointEncodedThenDecodedAndEveryCutOfIt) {
-  ExactBytes blocks[] = {ExactBytes(0), ExactBytes(1), ExactBytes(2), ExactBytes(3),
-                         ExactBytes(4)};
+  ExactBytes blocks[] = {ExactBytes(0), ExactBytes(1), ExactBytes(2), ExactBytes(3), ExactBytes(4)};
   for (char32_t cp = 0; cp < 0x110000; ++cp) {
     const std::string bytes = encode(cp);
     const auto shown = static_cast<unsigned>(cp);
@@ -141,8 +140,8 @@ TEST(DecodeUtf8, EveryOneAndTwoByteInput) {
   for (char32_t cp = 0x80; cp < 0x110000; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
     const std::string bytes = encode(cp);
-    const unsigned pair = static_cast<unsigned char>(bytes[0]) * 0x100u +
-                          static_cast<unsigned char>(bytes[1]);
+    const unsigned pair =
+        static_cast<unsigned char>(bytes[0]) * 0x100u + static_cast<unsigned char>(bytes[1]);
     if (bytes.size() == 2) whole[pair] = cp;
     if (bytes.size() > 2) starts_longer[pair] = true;
   }

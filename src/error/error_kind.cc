@@ -98,9 +98,7 @@ constexpr std::array<std::string_view, kErrorKindCount> kDescriptions = {
 
 }  // namespace
 
-std::string_view debug_name(ErrorKind kind) {
-  return kDebugNames[static_cast<std::size_t>(kind)];
-}
+std::string_view debug_name(ErrorKind kind) { return kDebugNames[static_cast<std::size_t>(kind)]; }
 
 std::string_view description(ErrorKind kind) {
   return kDescriptions[static_cast<std::size_t>(kind)];

@@ -76,9 +76,7 @@ ErrorKind IoError::kind() const {
   return static_cast<ErrorKind>(payload());
 }
 
-bool IoError::is_interrupted() const {
-  return tag() != kOs && kind() == ErrorKind::Interrupted;
-}
+bool IoError::is_interrupted() const { return tag() != kOs && kind() == ErrorKind::Interrupted; }
 
 Status IoError::write_debug(TextSink& sink) const {
   switch (tag()) {
@@ -91,8 +89,7 @@ Status IoError::write_debug(TextSink& sink) const {
           .quoted_field("message", message)
           .finish();
     }
-    case kKind:
-      return DebugTuple(sink, "Kind").field(debug_name(kind())).finish();
+    case kKind: return DebugTuple(sink, "Kind").field(debug_name(kind())).finish();
     case kFixed:
       return DebugRecord(sink, "Error")
           .field("kind", debug_name(fixed()->kind))

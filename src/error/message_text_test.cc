@@ -98,9 +98,9 @@ TEST(ToValidUtf8, KeepsValidTextAndReplacesEachMaximalBadPart) {
   const Case cases[] = {
       {"Connection refused", "Connection refused"},
       {"caf\u00e9 \U0001F600", "caf\u00e9 \U0001F600"},
-      {"caf\xe9", "caf\ufffd"},  // Latin-1 byte
-      {"\xc3", "\ufffd"},        // truncated at the end
-      {"\xe2\x82x", "\ufffdx"},  // truncated in the middle: one U+FFFD
+      {"caf\xe9", "caf\ufffd"},      // Latin-1 byte
+      {"\xc3", "\ufffd"},            // truncated at the end
+      {"\xe2\x82x", "\ufffdx"},      // truncated in the middle: one U+FFFD
       {"\xc0\xaf", "\ufffd\ufffd"},  // overlong: no valid lead
   };
   for (const Case& c : cases) EXPECT_EQ(to_valid_utf8(c.bytes), c.text);

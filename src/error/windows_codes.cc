@@ -5,11 +5,11 @@ namespace fc {
 // The platform's names of the codes are given beside each number.
 ErrorKind kind_from_windows_code(std::int32_t code) {
   switch (code) {
-    case 2:      // ERROR_FILE_NOT_FOUND
-    case 3:      // ERROR_PATH_NOT_FOUND
-    case 15:     // ERROR_INVALID_DRIVE
-    case 53:     // ERROR_BAD_NETPATH
-    case 67:     // ERROR_BAD_NET_NAME
+    case 2:   // ERROR_FILE_NOT_FOUND
+    case 3:   // ERROR_PATH_NOT_FOUND
+    case 15:  // ERROR_INVALID_DRIVE
+    case 53:  // ERROR_BAD_NETPATH
+    case 67:  // ERROR_BAD_NET_NAME
       return ErrorKind::NotFound;
     case 5:      // ERROR_ACCESS_DENIED
     case 10013:  // WSAEACCES
@@ -34,23 +34,23 @@ ErrorKind kind_from_windows_code(std::int32_t code) {
       return ErrorKind::AddrNotAvailable;
     case 10050:  // WSAENETDOWN
       return ErrorKind::NetworkDown;
-    case 109:    // ERROR_BROKEN_PIPE
-    case 232:    // ERROR_NO_DATA
+    case 109:  // ERROR_BROKEN_PIPE
+    case 232:  // ERROR_NO_DATA
       return ErrorKind::BrokenPipe;
-    case 80:     // ERROR_FILE_EXISTS
-    case 183:    // ERROR_ALREADY_EXISTS
+    case 80:   // ERROR_FILE_EXISTS
+    case 183:  // ERROR_ALREADY_EXISTS
       return ErrorKind::AlreadyExists;
     case 10035:  // WSAEWOULDBLOCK
       return ErrorKind::WouldBlock;
-    case 267:    // ERROR_DIRECTORY
+    case 267:  // ERROR_DIRECTORY
       return ErrorKind::NotADirectory;
-    case 336:    // ERROR_DIRECTORY_NOT_SUPPORTED
+    case 336:  // ERROR_DIRECTORY_NOT_SUPPORTED
       return ErrorKind::IsADirectory;
-    case 145:    // ERROR_DIR_NOT_EMPTY
+    case 145:  // ERROR_DIR_NOT_EMPTY
       return ErrorKind::DirectoryNotEmpty;
-    case 19:     // ERROR_WRITE_PROTECT
+    case 19:  // ERROR_WRITE_PROTECT
       return ErrorKind::ReadOnlyFilesystem;
-    case 1921:   // ERROR_CANT_RESOLVE_FILENAME
+    case 1921:  // ERROR_CANT_RESOLVE_FILENAME
       return ErrorKind::FilesystemLoop;
     case 87:     // ERROR_INVALID_PARAMETER
     case 10022:  // WSAEINVAL
@@ -73,35 +73,34 @@ ErrorKind kind_from_windows_code(std::int32_t code) {
     case 15402:  // ERROR_RUNLEVEL_SWITCH_TIMEOUT
     case 15403:  // ERROR_RUNLEVEL_SWITCH_AGENT_TIMEOUT
       return ErrorKind::TimedOut;
-    case 39:     // ERROR_HANDLE_DISK_FULL
-    case 112:    // ERROR_DISK_FULL
+    case 39:   // ERROR_HANDLE_DISK_FULL
+    case 112:  // ERROR_DISK_FULL
       return ErrorKind::StorageFull;
-    case 132:    // ERROR_SEEK_ON_DEVICE
+    case 132:  // ERROR_SEEK_ON_DEVICE
       return ErrorKind::NotSeekable;
     case 1295:   // ERROR_DISK_QUOTA_EXCEEDED
     case 10069:  // WSAEDQUOT
       return ErrorKind::FilesystemQuotaExceeded;
-    case 223:    // ERROR_FILE_TOO_LARGE
+    case 223:  // ERROR_FILE_TOO_LARGE
       return ErrorKind::FileTooLarge;
-    case 170:    // ERROR_BUSY
+    case 170:  // ERROR_BUSY
       return ErrorKind::ResourceBusy;
-    case 1131:   // ERROR_POSSIBLE_DEADLOCK
+    case 1131:  // ERROR_POSSIBLE_DEADLOCK
       return ErrorKind::Deadlock;
-    case 17:     // ERROR_NOT_SAME_DEVICE
+    case 17:  // ERROR_NOT_SAME_DEVICE
       return ErrorKind::CrossesDevices;
-    case 1142:   // ERROR_TOO_MANY_LINKS
+    case 1142:  // ERROR_TOO_MANY_LINKS
       return ErrorKind::TooManyLinks;
-    case 123:    // ERROR_INVALID_NAME
-    case 161:    // ERROR_BAD_PATHNAME
-    case 206:    // ERROR_FILENAME_EXCED_RANGE
+    case 123:  // ERROR_INVALID_NAME
+    case 161:  // ERROR_BAD_PATHNAME
+    case 206:  // ERROR_FILENAME_EXCED_RANGE
       return ErrorKind::InvalidFilename;
-    case 120:    // ERROR_CALL_NOT_IMPLEMENTED
+    case 120:  // ERROR_CALL_NOT_IMPLEMENTED
       return ErrorKind::Unsupported;
-    case 8:      // ERROR_NOT_ENOUGH_MEMORY
-    case 14:     // ERROR_OUTOFMEMORY
+    case 8:   // ERROR_NOT_ENOUGH_MEMORY
+    case 14:  // ERROR_OUTOFMEMORY
       return ErrorKind::OutOfMemory;
-    default:
-      return ErrorKind::Uncategorized;
+    default: return ErrorKind::Uncategorized;
   }
 }
 

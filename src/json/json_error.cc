@@ -53,8 +53,7 @@ JsonError JsonError::from_io(IoError error) {
   return JsonError(std::make_unique<Record>(std::move(error), 0, 0));
 }
 
-JsonError JsonError::from_message(std::string message, std::uint64_t line,
-                                  std::uint64_t column) {
+JsonError JsonError::from_message(std::string message, std::uint64_t line, std::uint64_t column) {
   return JsonError(std::make_unique<Record>(std::move(message), line, column));
 }
 

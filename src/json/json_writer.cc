@@ -35,8 +35,7 @@ Status write_escape(unsigned char byte, char letter, TextSink& out) {
 
 }  // namespace
 
-JsonBuffer::JsonBuffer()
-    : data_(new char[kInitialCapacity]), capacity_(kInitialCapacity) {}
+JsonBuffer::JsonBuffer() : data_(new char[kInitialCapacity]), capacity_(kInitialCapacity) {}
 
 void JsonBuffer::grow(std::size_t needed) {
   std::size_t new_capacity = std::max({capacity_ * 2, needed, std::size_t{8}});

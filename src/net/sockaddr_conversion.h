@@ -49,8 +49,7 @@ inline SystemAddress to_system_address(const SocketAddress& address) {
 /// other than IPv4 and IPv6. Entries are copied out with memcpy, as ai_addr
 /// need not be aligned for its structure. An entry shorter than its family's
 /// structure breaks the resolver's contract and ends the run abnormally.
-inline std::optional<SocketAddress> from_resolver_entry(const addrinfo& entry,
-                                                        std::uint16_t port) {
+inline std::optional<SocketAddress> from_resolver_entry(const addrinfo& entry, std::uint16_t port) {
   if (entry.ai_family == AF_INET) {
     if (entry.ai_addrlen < sizeof(sockaddr_in)) panic("resolver returned a short IPv4 address");
     sockaddr_in in;

@@ -65,18 +65,14 @@ class Generator {
     for (std::size_t edits = 1 + pick(3); edits > 0; --edits) {
       std::size_t at = pick(text.size() + 1);
       switch (pick(4)) {
-        case 0:
-          text.insert(at, 1, any_char());
-          break;
+        case 0: text.insert(at, 1, any_char()); break;
         case 1:
           if (at < text.size()) text.erase(at, 1);
           break;
         case 2:
           if (at < text.size()) text[at] = any_char();
           break;
-        default:
-          text.insert(at, text.substr(pick(text.size()), 1 + pick(4)));
-          break;
+        default: text.insert(at, text.substr(pick(text.size()), 1 + pick(4))); break;
       }
     }
     return text;

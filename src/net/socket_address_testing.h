@@ -19,15 +19,15 @@ namespace fc {
 inline std::string to_literal_text(const SocketAddress& address) {
   char buffer[80];
   if (const auto* v4 = std::get_if<Ipv4Address>(&address)) {
-    (void)std::snprintf(buffer, sizeof buffer, "%u.%u.%u.%u:%u", v4->bytes[0], v4->bytes[1], v4->bytes[2],
-                  v4->bytes[3], v4->port);
+    (void)std::snprintf(buffer, sizeof buffer, "%u.%u.%u.%u:%u", v4->bytes[0], v4->bytes[1],
+                        v4->bytes[2], v4->bytes[3], v4->port);
     return buffer;
   }
   const auto& v6 = std::get<Ipv6Address>(address);
   std::string text = "[";
   for (std::size_t i = 0; i < 16; i += 2) {
     (void)std::snprintf(buffer, sizeof buffer, "%s%x", i == 0 ? "" : ":",
-                  static_cast<unsigned>(v6.bytes[i] << 8 | v6.bytes[i + 1]));
+                        static_cast<unsigned>(v6.bytes[i] << 8 | v6.bytes[i + 1]));
     text += buffer;
   }
   if (v6.scope_id != 0) {

@@ -4,9 +4,7 @@ namespace fc {
 
 const SocketCalls& system_socket_calls() {
   static constexpr SocketCalls calls = {
-      [](int family, DWORD flags) {
-        return WSASocketW(family, SOCK_STREAM, 0, nullptr, 0, flags);
-      },
+      [](int family, DWORD flags) { return WSASocketW(family, SOCK_STREAM, 0, nullptr, 0, flags); },
       [] { return WSAGetLastError(); },
       [](SOCKET socket) {
         return SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);

@@ -50,8 +50,8 @@ TEST(CreateSocket, FallsBackOnlyWhenTheNoInheritFlagIsRefused) {
     const char* name;
     std::vector<FakeSystem::Creation> creations;
     bool clear_succeeds;
-    std::optional<SOCKET> socket;       // success
-    std::optional<std::int32_t> code;   // failure
+    std::optional<SOCKET> socket;      // success
+    std::optional<std::int32_t> code;  // failure
     std::vector<DWORD> flags_asked;
     std::vector<SOCKET> cleared;
     std::vector<SOCKET> closed;

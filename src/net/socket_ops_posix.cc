@@ -29,9 +29,7 @@ class ResolverError final : public InnerError {
  public:
   explicit ResolverError(int code) : code_(code) {}
 
-  Status write_debug(TextSink& sink) const override {
-    return write_quoted(message(), sink);
-  }
+  Status write_debug(TextSink& sink) const override { return write_quoted(message(), sink); }
   Status write_display(TextSink& sink) const override { return sink.write(message()); }
 
  private:

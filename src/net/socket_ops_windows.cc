@@ -75,8 +75,8 @@ Result<NativeSocket> connect_address(const SocketAddress& address) {
   Result<NativeSocket> socket = open_socket(address);
   if (!socket) return socket;
   SystemAddress system = to_system_address(address);
-  if (connect(native(*socket), reinterpret_cast<const sockaddr*>(&system.storage),
-              system.length) == SOCKET_ERROR) {
+  if (connect(native(*socket), reinterpret_cast<const sockaddr*>(&system.storage), system.length) ==
+      SOCKET_ERROR) {
     IoError error = last_socket_error();
     (void)closesocket(native(*socket));
     return std::unexpected(std::move(error));

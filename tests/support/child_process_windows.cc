@@ -11,8 +11,8 @@ namespace {
 
 std::wstring widen(const std::string& text) {
   if (text.empty()) return {};
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                 nullptr, 0);
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return wide;
@@ -109,16 +109,14 @@ Handle plan_stream(StreamSetup setup, const std::string& file, bool is_input, Ha
     case StreamSetup::kDangling:  // a raw value, set when the child starts
       return Handle();
     case StreamSetup::kFile: {
-      HANDLE handle = CreateFileW(windows_path(file).c_str(),
-                                  is_input ? GENERIC_READ : GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  is_input ? OPEN_EXISTING : CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+      HANDLE handle =
+          CreateFileW(windows_path(file).c_str(), is_input ? GENERIC_READ : GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      is_input ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + file);
       return Handle(handle);
     }
-    case StreamSetup::kDevFull:
-      break;
+    case StreamSetup::kDevFull: break;
   }
   throw std::runtime_error("this stream setup exists only on POSIX");
 }
@@ -192,8 +190,8 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
   std::thread err_reader([&] {
     if (err_read.get() != nullptr) read_all(err_read.get(), &result.err);
   });
-  DWORD wait = WaitForSingleObject(process_handle.get(),
-                                   static_cast<DWORD>(options.timeout_seconds) * 1000);
+  DWORD wait =
+      WaitForSingleObject(process_handle.get(), static_cast<DWORD>(options.timeout_seconds) * 1000);
   if (wait != WAIT_OBJECT_0) {
     result.timed_out = true;
     TerminateProcess(process_handle.get(), 1);

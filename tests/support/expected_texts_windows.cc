@@ -11,8 +11,8 @@ namespace {
 // client, without its trailing line break.
 std::string platform_text(DWORD code) {
   wchar_t wide[2048];
-  DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, code, 0, wide, 2048, nullptr);
+  DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                               code, 0, wide, 2048, nullptr);
   std::wstring text(wide, units);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
     text.pop_back();

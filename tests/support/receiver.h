@@ -12,8 +12,8 @@ inline constexpr std::uint16_t kClientPort = 12345;
 
 /// What the receiver does with its one connection.
 enum class PeerBehaviour {
-  kReadToEnd,   ///< read everything until the peer closes
-  kResetAtOnce, ///< accept, then close with a reset (SO_LINGER 0) without reading
+  kReadToEnd,    ///< read everything until the peer closes
+  kResetAtOnce,  ///< accept, then close with a reset (SO_LINGER 0) without reading
 };
 
 /// A TCP listener on 127.0.0.1 that serves exactly one connection on a
