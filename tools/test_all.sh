@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux suite under AddressSanitizer and UBSan,
-# the release build's suite, a short fuzzing run, the Windows suite under
-# wine, then the packages: installed and run, and made twice to compare.
+# the release build's suite, a short fuzzing run, the format and lint checks,
+# the Windows suite under wine, then the packages: installed and run, and
+# made twice to compare.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +20,9 @@ ctest --preset release
 
 echo "=== Fuzzing, bounded ==="
 tools/run_fuzz.sh
+
+echo "=== Format and lint ==="
+tools/check_style.sh
 
 echo "=== Windows x86-64 under wine ==="
 tools/run_windows_tests.sh

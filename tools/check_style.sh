@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Style and lint checks: the format of every C and C++ file (clang-format 19,
+# .clang-format), and clang-tidy 19 (.clang-tidy) over the Linux sources,
+# read from the compile commands of the release build and, when it has been
+# configured, the fuzz build.
+# Usage: tools/check_style.sh [format|tidy]   (both when none is given)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+check_format() {
+  echo "--- clang-format"
+  git ls-files -z 'src/*' 'tests/*' 'tools/*' 'fuzz/*' 'bench/*' |
+    grep -z -E '\.(cc|h|c)$' | xargs -0 clang-format-19 --dry-run --Werror
+}
+
+# The sources of one build's compile commands that belong to this tree.
+sources_of() {
+  grep -o '"file": "[^"]*"' "$1/compile_commands.json" | sed 's/^"file": "//; s/"$//' |
+    grep -F "$PWD/" | sort -u
+}
+
+check_tidy() {
+  echo "--- clang-tidy"
+  local build
+  for build in build/release build/fuzz; do
+    if [ ! -f "$build/compile_commands.json" ]; then
+      [ "$build" = build/release ] || continue
+      echo "no $build/compile_commands.json: run 'cmake --preset release' first" >&2
+      return 1
+    fi
+    # Findings are errors (.clang-tidy). Shown with paths from the tree's
+    # root; clang-tidy's progress and its counts of system-header warnings
+    # are left out.
+    sources_of "$build" | xargs -P2 -n4 clang-tidy-19 -p "$build" --quiet 2>&1 |
+      { grep -v -E '^([0-9]+ warnings? generated\.|\[[0-9]+/[0-9]+\] Processing file .*)$' || true; } |
+      sed "s|$PWD/||g"
+  done
+}
+
+case "${1:-all}" in
+  format) check_format ;;
+  tidy) check_tidy ;;
+  all) check_format && check_tidy ;;
+  *) echo "usage: tools/check_style.sh [format|tidy]" >&2; exit 2 ;;
+esac
