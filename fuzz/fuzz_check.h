@@ -11,15 +11,15 @@ namespace fc {
 /// libFuzzer keeps the input that broke it.
 inline void fuzz_check(bool holds, const char* property, std::string_view input) {
   if (holds) return;
-  std::fprintf(stderr, "property broken: %s\ninput (%zu bytes): \"", property, input.size());
+  (void)std::fprintf(stderr, "property broken: %s\ninput (%zu bytes): \"", property, input.size());
   for (unsigned char c : input) {
     if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
-      std::fputc(c, stderr);
+      (void)std::fputc(c, stderr);
     } else {
-      std::fprintf(stderr, "\\x%02x", c);
+      (void)std::fprintf(stderr, "\\x%02x", c);
     }
   }
-  std::fputs("\"\n", stderr);
+  (void)std::fputs("\"\n", stderr);
   std::abort();
 }
 

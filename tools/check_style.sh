@@ -28,12 +28,15 @@ check_tidy() {
       echo "no $build/compile_commands.json: run 'cmake --preset release' first" >&2
       return 1
     fi
-    # Findings are errors (.clang-tidy). Shown with paths from the tree's
-    # root; clang-tidy's progress and its counts of system-header warnings
-    # are left out.
-    sources_of "$build" | xargs -P2 -n4 clang-tidy-19 -p "$build" --quiet 2>&1 |
-      { grep -v -E '^([0-9]+ warnings? generated\.|\[[0-9]+/[0-9]+\] Processing file .*)$' || true; } |
-      sed "s|$PWD/||g"
+    # Findings are errors (.clang-tidy). Each run's report is printed whole,
+    # so that two runs at once do not mix their lines, with paths from the
+    # tree's root; clang-tidy's progress and its counts of system-header
+    # warnings are left out.
+    sources_of "$build" | xargs -P2 -n4 sh -c '
+      report=$(clang-tidy-19 -p "$0" --quiet "$@" 2>&1); status=$?
+      [ -z "$report" ] || printf "%s\n" "$report" |
+        grep -v -E "^([0-9]+ warnings? generated\.|\[[0-9]+/[0-9]+\] Processing file .*)$"
+      exit $status' "$build" | sed "s|$PWD/||g"
   done
 }
 
