@@ -21,7 +21,7 @@ sources_of() {
 
 check_tidy() {
   echo "--- clang-tidy"
-  local build
+  local build status=0
   for build in build/release build/fuzz; do
     if [ ! -f "$build/compile_commands.json" ]; then
       [ "$build" = build/release ] || continue
@@ -36,13 +36,17 @@ check_tidy() {
       report=$(clang-tidy-19 -p "$0" --quiet "$@" 2>&1); status=$?
       [ -z "$report" ] || printf "%s\n" "$report" |
         grep -v -E "^([0-9]+ warnings? generated\.|\[[0-9]+/[0-9]+\] Processing file .*)$"
-      exit $status' "$build" | sed "s|$PWD/||g"
+      exit $status' "$build" | sed "s|$PWD/||g" || status=1
   done
+  return $status
 }
 
 case "${1:-all}" in
   format) check_format ;;
   tidy) check_tidy ;;
-  all) check_format && check_tidy ;;
+  all)
+    check_format
+    check_tidy
+    ;;
   *) echo "usage: tools/check_style.sh [format|tidy]" >&2; exit 2 ;;
 esac
