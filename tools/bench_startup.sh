@@ -8,6 +8,7 @@
 #   FC_BENCH_RUNS  runs of each program for the wall time (default 1000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/wait_for_sink.sh
 runs=${FC_BENCH_RUNS:-1000}
 tools/install_deps.sh bench
 cmake --preset release >/dev/null
@@ -30,10 +31,7 @@ cc -O2 -o "$work/timer" tools/bench_startup_timer.c
 
 build/release/tools/frame-sink >/dev/null 2>&1 &
 sink=$!
-for _ in $(seq 50); do  # until it listens on port 12345 (0x3039)
-  grep -q ':3039 ' /proc/net/tcp 2>/dev/null && break
-  sleep 0.1
-done
+wait_for_sink
 
 # Instructions of one run of $1, which must succeed.
 instructions() {

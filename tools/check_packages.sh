@@ -7,6 +7,7 @@
 # removed again whatever happens. Needs root (or sudo) for dpkg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/wait_for_sink.sh
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -60,10 +61,7 @@ $sudo dpkg -i "$deb" >/dev/null
 # Bounded: a client that never connects must not leave it waiting.
 timeout 20 /usr/bin/frame-sink --connections 1 >"$work/received" 2>"$work/sink.err" &
 sink=$!
-for _ in $(seq 50); do  # until it listens on port 12345 (0x3039)
-  grep -q ':3039 ' /proc/net/tcp 2>/dev/null && break
-  sleep 0.1
-done
+wait_for_sink
 status=0
 (cd / && /usr/bin/frame-client) >"$work/printed" || status=$?
 wait "$sink" || fail "frame-sink failed or got no frame: $(cat "$work/sink.err")"

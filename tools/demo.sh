@@ -3,6 +3,7 @@
 # sides: what the client printed, and the frame payload the receiver got.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/wait_for_sink.sh
 
 tools/install_deps.sh base
 cmake --preset release >/dev/null
@@ -11,11 +12,7 @@ cmake --build --preset release -j2 --target frame-client frame-sink
 build/release/tools/frame-sink --connections 1 >build/release/sink.out &
 sink=$!
 trap 'kill $sink 2>/dev/null || true' EXIT
-# Wait until the receiver listens.
-for _ in $(seq 50); do
-  grep -q ':3039 ' /proc/net/tcp 2>/dev/null && break
-  sleep 0.1
-done
+wait_for_sink
 
 echo "--- client (exit status follows) ---"
 status=0

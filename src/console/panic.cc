@@ -15,7 +15,7 @@ std::string panic_text(std::string_view message, const std::source_location& whe
   text += std::to_string(where.column());
   text += ":\n";
   text += message;
-  text += "\nnote: the run is abandoned; its connection, if any, is closed " "before exit\n";
+  text += "\nnote: the run is abandoned; its connection, if any, is closed before exit\n";
   return text;
 }
 
