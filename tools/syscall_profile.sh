@@ -4,13 +4,14 @@
 # (from the standard-stream check on), then strace's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/wait_for_sink.sh
 command -v strace >/dev/null || { echo "strace is not installed" >&2; exit 2; }
 cmake --build --preset release -j2 --target frame-client frame-sink >/dev/null
 
 trace=$(mktemp)
 trap 'rm -f "$trace"' EXIT
 build/release/tools/frame-sink --connections 2 >/dev/null 2>&1 &
-sleep 0.3
+wait_for_sink
 strace -f -o "$trace" build/release/frame-client >/dev/null
 echo "--- after start-up ---"
 sed -n '/^[0-9]* *poll(/,$p' "$trace" | sed 's/^[0-9]* *//'
