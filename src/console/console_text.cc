@@ -7,8 +7,6 @@
 namespace fc {
 namespace {
 
-bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-
 std::size_t utf16_units(char32_t code_point) { return code_point >= 0x10000 ? 2 : 1; }
 
 }  // namespace
@@ -42,35 +40,33 @@ std::u16string utf8_to_utf16(std::string_view text) {
 
 std::size_t utf8_length_of_units(std::string_view text, std::size_t units) {
   std::size_t bytes = 0;
-  while (bytes < text.size()) {
+  while (bytes < text.size() && units > 0) {
     Utf8Sequence c = decode_utf8(text.substr(bytes));
-    std::size_t needed = utf16_units(c.code_point);
-    if (needed > units) break;
-    units -= needed;
+    units -= std::min(units, utf16_units(c.code_point));
     bytes += c.length;
   }
   return bytes;
 }
 
-Result<std::size_t> write_console_text(std::string_view text, WideConsole& console) {
+Result<std::size_t> ConsoleWriter::write_some(std::string_view text, WideConsole& console) {
+  if (held_stop_) {
+    Result<std::size_t> stop = std::move(*held_stop_);
+    held_stop_.reset();
+    return stop;
+  }
   std::string_view chunk = text.substr(0, utf8_chunk_length(text));
   std::u16string wide = utf8_to_utf16(chunk);
   std::size_t written = 0;
-  Result<std::size_t> taken = 0;
   while (written < wide.size()) {
-    taken = console.write_units(std::u16string_view(wide).substr(written));
-    if (!taken || *taken == 0) break;
-    written += std::min(*taken, wide.size() - written);
+    Result<std::size_t> taken = console.write_units(std::u16string_view(wide).substr(written));
+    if (taken && *taken > 0) {
+      written += std::min(*taken, wide.size() - written);
+      continue;
+    }
+    if (written == 0) return taken;
+    held_stop_ = std::move(taken);
+    break;
   }
-  if (written == wide.size()) return chunk.size();
-  if (written > 0 && is_high_surrogate(wide[written - 1])) {
-    // Half a character is shown and cannot be taken back: fail rather than
-    // count it in or out, either of which garbles the text on a later write.
-    if (taken) return std::unexpected(IoError::from_fixed(fixed_messages::kWriteZero));
-    return taken;
-  }
-  if (!taken && written == 0) return taken;
-  // The progress first; a failure that lasts comes again on the next write.
   return utf8_length_of_units(chunk, written);
 }
 

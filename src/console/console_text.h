@@ -2,6 +2,7 @@
 #define FC_CONSOLE_CONSOLE_TEXT_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,8 @@ std::size_t utf8_chunk_length(std::string_view text, std::size_t limit = kConsol
 std::u16string utf8_to_utf16(std::string_view text);
 
 /// How many bytes of `text` the first `units` code units of its UTF-16 form
-/// come from; a character counts only when all its units are included.
+/// come from. A character counts as soon as its first unit is included: half
+/// of it is already on the console once that unit is written.
 std::size_t utf8_length_of_units(std::string_view text, std::size_t units);
 
 /// A console that takes UTF-16 text.
@@ -38,20 +40,25 @@ class WideConsole {
   ~WideConsole() = default;
 };
 
-/// One write of UTF-8 text to a wide console: at most kConsoleChunkBytes
-/// bytes, never ending inside a sequence, converted and written. Returns how
-/// many bytes of `text` reached the console, or the console's error when it
-/// failed before taking anything.
+/// Writes UTF-8 text to a wide console for one output stream, in pieces of
+/// at most kConsoleChunkBytes bytes that never end inside a sequence.
 ///
-/// A console that takes the first unit of a surrogate pair and then fails or
-/// takes nothing more shows half a character, which no count describes:
-/// counting the character loses its second half, not counting it makes the
-/// next write show the first half again. Such a write fails instead, with the
-/// console's error or, when it just stopped taking, a WriteZero error. The
-/// whole characters before that one were shown and go uncounted, so the
-/// caller must not write this text again: write_all retries only interrupted
-/// writes, and neither error is one (an operating-system error never is).
-Result<std::size_t> write_console_text(std::string_view text, WideConsole& console);
+/// Text that reached the console is never offered again: when the console
+/// stops partway through a piece (fails, or takes nothing more), the bytes
+/// it showed are reported as taken, a character of which only the first
+/// UTF-16 unit got through included (showing that half twice would be worse
+/// than losing the other), and the stop itself is what the next write
+/// returns: the console's error, or 0 bytes taken.
+class ConsoleWriter {
+ public:
+  /// One write, as OutputDevice::write_some: how many bytes of `text` were
+  /// taken, or why none were.
+  Result<std::size_t> write_some(std::string_view text, WideConsole& console);
+
+ private:
+  // What the next write returns without asking the console.
+  std::optional<Result<std::size_t>> held_stop_;
+};
 
 }  // namespace fc
 

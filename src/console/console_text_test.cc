@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "console/fake_console_testing.h"
+
 namespace fc {
 namespace {
 
@@ -63,59 +65,24 @@ TEST(Utf8ToUtf16, ConvertsAndReplacesIllFormedSequences) {
   }
 }
 
-TEST(Utf8LengthOfUnits, CountsWholeCharactersOnly) {
+TEST(Utf8LengthOfUnits, CountsACharacterFromItsFirstUnit) {
   const std::string text = "a\xf0\x9f\x98\x80\xc3\xa9z";  // a, U+1F600, U+00E9, z
-  const std::size_t expected[] = {0, 1, 1, 5, 7, 8, 8};
+  const std::size_t expected[] = {0, 1, 5, 5, 7, 8, 8};
   for (std::size_t units = 0; units < std::size(expected); ++units) {
     EXPECT_EQ(utf8_length_of_units(text, units), expected[units]) << units << " units";
   }
 }
 
-// Records what it is given; takes at most `per_call` units a call. Call
-// number `fail_at` (counting from 0) fails and call number `stall_at` takes
-// nothing; the calls after them work again, as a console that recovers would.
-class FakeConsole final : public WideConsole {
- public:
-  std::size_t per_call = SIZE_MAX;
-  std::size_t fail_at = SIZE_MAX;
-  std::size_t stall_at = SIZE_MAX;
-  std::vector<std::u16string> offered;
-  std::u16string shown;
-
-  Result<std::size_t> write_units(std::u16string_view units) override {
-    offered.emplace_back(units);
-    if (offered.size() == fail_at + 1) return std::unexpected(IoError::from_os_code(6));
-    std::size_t taken = offered.size() == stall_at + 1 ? 0 : std::min(units.size(), per_call);
-    shown.append(units.substr(0, taken));
-    return taken;
-  }
-};
-
-TEST(WriteConsoleText, ShortTextIsOneCall) {
-  FakeConsole console;
-  Result<std::size_t> written = write_console_text("Sent JSON: \xc3\xa9\n", console);
+TEST(ConsoleWriter, ShortTextIsOneCall) {
+  FakeConsoleDevice device;
+  Result<std::size_t> written = device.write_some("Sent JSON: \xc3\xa9\n");
   ASSERT_TRUE(written.has_value());
   EXPECT_EQ(*written, 14u);
-  ASSERT_EQ(console.offered.size(), 1u);
-  EXPECT_EQ(console.offered[0], u"Sent JSON: \u00e9\n");
+  ASSERT_EQ(device.console.offered.size(), 1u);
+  EXPECT_EQ(device.console.offered[0], u"Sent JSON: \u00e9\n");
 }
 
-// Writes the whole text the way write_all does, stopping at an error or at a
-// write that took nothing; returns the byte counts.
-std::vector<std::size_t> write_everything(std::string_view text, FakeConsole& console,
-                                          Status* stopped_by = nullptr) {
-  std::vector<std::size_t> counts;
-  while (!text.empty()) {
-    Result<std::size_t> written = write_console_text(text, console);
-    if (!written && stopped_by != nullptr) *stopped_by = std::move(written.error());
-    if (!written || *written == 0) break;
-    counts.push_back(*written);
-    text.remove_prefix(*written);
-  }
-  return counts;
-}
-
-TEST(WriteConsoleText, LongTextGoesInPiecesAtCharacterBoundaries) {
+TEST(ConsoleWriter, LongTextGoesInPiecesAtCharacterBoundaries) {
   // Mixed widths, so that cuts fall at every offset within a sequence.
   std::string text;
   for (int i = 0; text.size() < 20000; ++i) {
@@ -123,67 +90,71 @@ TEST(WriteConsoleText, LongTextGoesInPiecesAtCharacterBoundaries) {
   }
   for (std::size_t per_call : {SIZE_MAX, std::size_t{1000}, std::size_t{3}}) {
     SCOPED_TRACE(per_call);
-    FakeConsole console;
-    console.per_call = per_call;
-    std::vector<std::size_t> counts = write_everything(text, console);
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-      EXPECT_LE(counts[i], kConsoleChunkBytes);
-      if (i + 1 < counts.size()) {
-        EXPECT_GE(counts[i], kConsoleChunkBytes - 3) << "only a split sequence is held back";
+    FakeConsoleDevice device;
+    device.console.per_call = per_call;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+      Result<std::size_t> written = device.write_some(rest);
+      ASSERT_TRUE(written.has_value());
+      EXPECT_LE(*written, kConsoleChunkBytes);
+      // Only a split sequence is held back, so a piece is never much short.
+      if (*written < rest.size()) {
+        EXPECT_GE(*written, kConsoleChunkBytes - 3);
       }
-      total += counts[i];
+      rest.remove_prefix(*written);
     }
-    EXPECT_EQ(total, text.size());
-    EXPECT_GE(counts.size(), 5u);
-    EXPECT_EQ(console.shown, utf8_to_utf16(text)) << "nothing lost, doubled or replaced";
+    EXPECT_GE(device.console.offered.size(), 5u);
+    EXPECT_EQ(device.console.shown, utf8_to_utf16(text)) << "nothing lost, doubled or replaced";
   }
 }
 
-TEST(WriteConsoleText, FailuresAndRefusals) {
+// A console that stops partway: what it showed counts as taken, and the stop
+// comes with the next write, whether it was an error or a write that took
+// nothing; the console is asked again only after that.
+TEST(ConsoleWriter, AStopComesAfterWhatWasShown) {
   const std::string text = "abc\xf0\x9f\x98\x80" "def";  // 10 bytes, 8 units
-  {
-    FakeConsole console;
-    console.fail_at = 0;
-    Result<std::size_t> written = write_console_text(text, console);
-    ASSERT_FALSE(written.has_value()) << "nothing written: the error itself";
-    EXPECT_EQ(written.error().os_code(), 6);
-  }
-  {
-    FakeConsole console;
-    console.per_call = 3;
-    console.fail_at = 1;
-    Result<std::size_t> written = write_console_text(text, console);
-    ASSERT_TRUE(written.has_value()) << "the progress first, the error on the next write";
-    EXPECT_EQ(*written, 3u);
-  }
-  for (bool fails : {true, false}) {
-    SCOPED_TRACE(fails ? "fails" : "takes nothing");
-    FakeConsole console;
-    console.per_call = 4;  // half of the surrogate pair
-    if (fails) {
-      console.fail_at = 1;
+  struct Case {
+    const char* name;
+    std::size_t per_call;
+    bool fails;  // or takes nothing
+    std::size_t taken;
+    std::u16string shown;
+  };
+  const Case cases[] = {
+      {"fails after whole characters", 3, true, 3, u"abc"},
+      {"fails after half a character", 4, true, 7, u"abc\xd83d"},
+      {"stalls after half a character", 4, false, 7, u"abc\xd83d"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeConsoleDevice device;
+    device.console.per_call = c.per_call;
+    (c.fails ? device.console.fail_at : device.console.stall_at) = 1;
+    Result<std::size_t> first = device.write_some(text);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(*first, c.taken);
+    EXPECT_EQ(device.console.shown, c.shown);
+    Result<std::size_t> second = device.write_some(std::string_view(text).substr(c.taken));
+    EXPECT_EQ(device.console.offered.size(), 2u) << "the stop is not asked of the console";
+    if (c.fails) {
+      ASSERT_FALSE(second.has_value());
+      EXPECT_EQ(second.error().os_code(), 5);
     } else {
-      console.stall_at = 1;
-    }
-    Status stopped_by;
-    std::vector<std::size_t> counts = write_everything(text, console, &stopped_by);
-    EXPECT_EQ(console.shown, u"abc\xd83d") << "the first half shown once, never again";
-    EXPECT_TRUE(counts.empty()) << "no count describes half a character";
-    ASSERT_FALSE(stopped_by.ok());
-    if (fails) {
-      EXPECT_EQ(stopped_by.error().os_code(), 6);
-    } else {
-      EXPECT_EQ(stopped_by.error().kind(), ErrorKind::WriteZero);
+      EXPECT_EQ(second, 0u);
     }
   }
-  {
-    FakeConsole console;
-    console.per_call = 0;
-    Result<std::size_t> written = write_console_text(text, console);
-    ASSERT_TRUE(written.has_value());
-    EXPECT_EQ(*written, 0u) << "a console that takes nothing is reported as such";
-  }
+}
+
+TEST(ConsoleWriter, NothingShownIsTheStopItself) {
+  FakeConsoleDevice failing;
+  failing.console.fail_at = 0;
+  Result<std::size_t> written = failing.write_some("abc");
+  ASSERT_FALSE(written.has_value());
+  EXPECT_EQ(written.error().os_code(), 5);
+
+  FakeConsoleDevice stalled;
+  stalled.console.per_call = 0;
+  EXPECT_EQ(stalled.write_some("abc"), 0u) << "a console that takes nothing is reported as such";
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ class StdHandleDevice final : public OutputDevice {
     Result<std::size_t> taken;
     if (GetConsoleMode(handle, &mode)) {
       ConsoleHandle console(handle);
-      taken = write_console_text(bytes, console);
+      taken = console_writer_.write_some(bytes, console);
     } else {
       taken = write_bytes(handle, bytes);
     }
@@ -59,6 +59,7 @@ class StdHandleDevice final : public OutputDevice {
 
  private:
   DWORD which_;
+  ConsoleWriter console_writer_;
 };
 
 StdHandleDevice g_stdout(STD_OUTPUT_HANDLE);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "console/fake_console_testing.h"
+
 namespace fc {
 namespace {
 
@@ -109,6 +111,39 @@ TEST(LineWriter, DeviceFailureIsReturned) {
   Status status = writer.write("line\n");
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.error().os_code(), 28);
+}
+
+// A console that stops after "ab" and the first half of U+1F600: the failing
+// flush reports the stop, and the flush at exit never shows those again.
+TEST(LineWriter, TextOnAConsoleIsShownOnce) {
+  struct Case {
+    const char* name;
+    std::size_t per_call, fail_at, stall_at;
+    std::string error;
+    std::u16string shown;
+  };
+  const std::string flush_zero =
+      "Error { kind: WriteZero, message: \"failed to write the buffered data\" }";
+  const Case cases[] = {
+      {"fails after half a character", 3, 1, SIZE_MAX, "Os { code: 5", u"ab\xd83d\n"},
+      {"stalls after half a character", 3, SIZE_MAX, 1, flush_zero, u"ab\xd83d\n"},
+      {"takes nothing at first", SIZE_MAX, SIZE_MAX, 0, flush_zero, u"ab\xd83d\xde00\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeConsoleDevice device;
+    device.console.per_call = c.per_call;
+    device.console.fail_at = c.fail_at;
+    device.console.stall_at = c.stall_at;
+    LineWriter writer(device);
+    Status status = writer.write("ab\xf0\x9f\x98\x80\n");
+    ASSERT_FALSE(status.ok());
+    StringSink error;
+    (void)status.error().write_debug(error);
+    EXPECT_TRUE(error.text().starts_with(c.error)) << error.text();
+    EXPECT_TRUE(writer.flush().ok());
+    EXPECT_EQ(device.console.shown, c.shown);
+  }
 }
 
 TEST(WriteAll, ZeroBytesTakenIsWriteZero) {
