@@ -15,6 +15,7 @@ enum class StreamSetup {
   kDevFull,     ///< /dev/full: every write fails with "no space" (POSIX only)
   kBrokenPipe,  ///< a pipe whose read end is already closed
   kDangling,    ///< a handle value that names nothing in the child (Windows only)
+  kReadOnly,    ///< the null device opened for reading only: writes fail
 };
 
 struct ChildOptions {
@@ -25,6 +26,10 @@ struct ChildOptions {
   std::string out_file;
   std::string err_file;
   std::uintptr_t dangling_value = 0;  ///< the handle value for kDangling
+  /// POSIX only: limits set in the child before the program starts (its
+  /// descriptor limit and its file-size limit in bytes); -1 keeps the runner's.
+  long open_files_limit = -1;
+  long file_size_limit = -1;
   int timeout_seconds = 30;
 };
 

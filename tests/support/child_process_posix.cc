@@ -1,7 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -32,28 +32,51 @@ void close_fd(int& fd) {
   fd = -1;
 }
 
-// Sets up `target` in the child; `parent_end` is the end the runner keeps.
-void plan_stream(posix_spawn_file_actions_t* actions, int target, StreamSetup setup,
-                 const std::string& file, Pipe* pipe_out, bool is_input) {
-  switch (setup) {
+// One standard stream of the child; `fd` is the pipe end it gets, if any.
+struct ChildStream {
+  int target;
+  StreamSetup setup;
+  const char* file;
+  int fd;
+};
+
+// The pipe for a stream that needs one: the child gets one end, the runner
+// keeps the other.
+Pipe pipe_for(StreamSetup setup) {
+  if (setup == StreamSetup::kCapture || setup == StreamSetup::kBrokenPipe) return make_pipe();
+  return {};
+}
+
+// In the child, between fork and exec: async-signal-safe calls only.
+void put_in_place(int fd, int target) {
+  if (fd < 0) _exit(127);
+  if (fd != target) {
+    dup2(fd, target);
+    close(fd);
+  }
+}
+
+void set_up_stream(const ChildStream& stream, bool is_input) {
+  switch (stream.setup) {
     case StreamSetup::kCapture:
-    case StreamSetup::kBrokenPipe:
-      *pipe_out = make_pipe();
-      posix_spawn_file_actions_adddup2(actions, is_input ? pipe_out->read : pipe_out->write,
-                                       target);
-      break;
+    case StreamSetup::kBrokenPipe: dup2(stream.fd, stream.target); break;
     case StreamSetup::kClosed:
     case StreamSetup::kDangling:  // a closed number names nothing
-      posix_spawn_file_actions_addclose(actions, target);
+      close(stream.target);
       break;
     case StreamSetup::kFile:
-      posix_spawn_file_actions_addopen(actions, target, file.c_str(),
-                                       is_input ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      put_in_place(open(stream.file, is_input ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0644),
+                   stream.target);
       break;
-    case StreamSetup::kDevFull:
-      posix_spawn_file_actions_addopen(actions, target, "/dev/full", O_WRONLY, 0);
-      break;
+    case StreamSetup::kDevFull: put_in_place(open("/dev/full", O_WRONLY), stream.target); break;
+    case StreamSetup::kReadOnly: put_in_place(open("/dev/null", O_RDONLY), stream.target); break;
   }
+}
+
+void set_limit(int resource, long value) {
+  if (value < 0) return;
+  rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+  if (setrlimit(resource, &limit) != 0) _exit(127);
 }
 
 double now_seconds() {
@@ -89,12 +112,13 @@ bool drain(int out_fd, int err_fd, ChildResult* result, double deadline) {
 }  // namespace
 
 ChildResult run_child(const std::string& program, const ChildOptions& options) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  Pipe in, out, err;
-  plan_stream(&actions, 0, options.in, "", &in, true);
-  plan_stream(&actions, 1, options.out, options.out_file, &out, false);
-  plan_stream(&actions, 2, options.err, options.err_file, &err, false);
+  if (access(program.c_str(), X_OK) != 0) throw std::runtime_error("cannot start " + program);
+  Pipe in = pipe_for(options.in);
+  Pipe out = pipe_for(options.out);
+  Pipe err = pipe_for(options.err);
+  const ChildStream streams[3] = {{0, options.in, "", in.read},
+                                  {1, options.out, options.out_file.c_str(), out.write},
+                                  {2, options.err, options.err_file.c_str(), err.write}};
 
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -105,14 +129,20 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
   if (options.out == StreamSetup::kBrokenPipe) close_fd(out.read);
   if (options.err == StreamSetup::kBrokenPipe) close_fd(err.read);
 
-  pid_t pid = -1;
-  int spawn_error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  // fork rather than posix_spawn, which cannot set the child's limits.
+  pid_t pid = fork();
+  if (pid == 0) {
+    for (const ChildStream& stream : streams) set_up_stream(stream, stream.target == 0);
+    set_limit(RLIMIT_NOFILE, options.open_files_limit);
+    set_limit(RLIMIT_FSIZE, options.file_size_limit);
+    execve(program.c_str(), argv.data(), environ);
+    _exit(127);
+  }
   close_fd(in.read);
   close_fd(in.write);  // the child's standard input is an empty pipe
   close_fd(out.write);
   close_fd(err.write);
-  if (spawn_error != 0) {
+  if (pid < 0) {
     close_fd(out.read);
     close_fd(err.read);
     throw std::runtime_error("cannot start " + program);

@@ -116,6 +116,12 @@ Handle plan_stream(StreamSetup setup, const std::string& file, bool is_input, Ha
       if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + file);
       return Handle(handle);
     }
+    case StreamSetup::kReadOnly: {
+      HANDLE handle = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open NUL");
+      return Handle(handle);
+    }
     case StreamSetup::kDevFull: break;
   }
   throw std::runtime_error("this stream setup exists only on POSIX");
@@ -145,6 +151,9 @@ std::mutex g_spawn_mutex;
 }  // namespace
 
 ChildResult run_child(const std::string& program, const ChildOptions& options) {
+  if (options.open_files_limit >= 0 || options.file_size_limit >= 0) {
+    throw std::runtime_error("limits for the child exist only on POSIX");
+  }
   Handle out_read, err_read, unused;
   Handle in = plan_stream(options.in, "", true, &unused);
   Handle out = plan_stream(options.out, options.out_file, false, &out_read);
