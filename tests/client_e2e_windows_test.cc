@@ -44,14 +44,24 @@ TEST(ClientWindows, DanglingStandardHandlesNeverReachTheConnection) {
   EXPECT_GT(sent, 0) << "no value was dangling in the child";
 }
 
-TEST(ClientWindows, PipeWithoutReaderOnStandardOutputGives101) {
-  ChildOptions options;
-  options.out = StreamSetup::kBrokenPipe;
-  ChildResult result = run_to_abnormal_end(options);
-  // The platform's text for the pipe's code, then the code itself.
-  EXPECT_TRUE(std::regex_match(
-      result.err, panic_pattern("failed printing to stdout: [^\n]+ \\(os error 232\\)")))
-      << result.err;
+// A handle that is there but refuses writes ends the run; only a missing one
+// is discarded.
+TEST(ClientWindows, UnwritableStandardOutputGives101) {
+  struct Case {
+    StreamSetup out;
+    const char* code;
+  };
+  for (const Case& c : {Case{StreamSetup::kBrokenPipe, "232"}, Case{StreamSetup::kReadOnly, "5"}}) {
+    SCOPED_TRACE(c.code);
+    ChildOptions options;
+    options.out = c.out;
+    ChildResult result = run_to_abnormal_end(options);
+    // The platform's text for the code, then the code itself.
+    EXPECT_TRUE(std::regex_match(result.err,
+                                 panic_pattern("failed printing to stdout: [^\n]+ " "\\(os error " +
+                                               std::string(c.code) + "\\)")))
+        << result.err;
+  }
 }
 
 TEST(ClientWindows, UnwritableStandardErrorKeepsTheStatus) {

@@ -28,8 +28,7 @@ struct RootRunner {
 };
 
 ChildResult run_in_root(const RootRunner& runner, const std::string& root,
-                        const std::string& program) {
-  ChildOptions options;
+                        const std::string& program, ChildOptions options = {}) {
   options.args = runner.args;
   options.args.push_back(runner.root_option + root);
   options.args.push_back(program);
@@ -50,17 +49,22 @@ const RootRunner* usable_root_runner() {
   return nullptr;
 }
 
-// Runs the client in `root` until it connects: refused until frame-sink listens.
-ChildResult run_client_in_root(const RootRunner& runner, const std::string& root) {
+// Runs the client in `root` until it connects: refused until frame-sink
+// listens (the refusal shows only where standard error is captured).
+ChildResult run_client_in_root(const RootRunner& runner, const std::string& root,
+                               const ChildOptions& options) {
+  const std::string refused_text = options.err == StreamSetup::kCapture ? kRefusedLine : "";
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   for (;;) {
-    ChildResult client = run_in_root(runner, root, "/frame-client");
-    bool refused = client.exited && client.exit_code == 1 && client.err == kRefusedLine;
+    ChildResult client = run_in_root(runner, root, "/frame-client", options);
+    bool refused = client.exited && client.exit_code == 1 && client.err == refused_text;
     if (!refused || std::chrono::steady_clock::now() > deadline) return client;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
+// Without /dev/null to hold the place of a closed stream, the client still
+// never lets its socket take that place: its text never reaches the wire.
 TEST(ClientEndToEnd, RunsAloneInAnEmptyRoot) {
   if (!FC_STATIC_LINUX_CLIENT) {
     GTEST_SKIP() << "only the static Linux client (release preset) runs without a system";
@@ -75,22 +79,45 @@ TEST(ClientEndToEnd, RunsAloneInAnEmptyRoot) {
   fs::create_directory(root);
   fs::copy_file(client_path(), root / "frame-client");
 
-  ChildOptions sink_options;
-  sink_options.args = {"--connections", "1"};
-  sink_options.timeout_seconds = 20;
-  auto sink = std::async(std::launch::async, [&] { return run_child(FC_SINK_PATH, sink_options); });
-  ChildResult client = run_client_in_root(*runner, root.string());
-  ChildResult sink_result = sink.get();
-  fs::remove_all(root);
+  const std::string payload_line = kFrame.substr(4) + "\n";
+  struct Case {
+    const char* name;
+    StreamSetup out, err;
+    int exit_code;
+    std::string out_text;
+    std::string sink_out;  // frame-sink prints each payload; nothing for no frame
+  };
+  const Case cases[] = {
+      {"streams captured", StreamSetup::kCapture, StreamSetup::kCapture, 0, kSuccessOutput,
+       payload_line},
+      {"stdout closed", StreamSetup::kClosed, StreamSetup::kCapture, 0, "", payload_line},
+      {"stdout full, stderr closed", StreamSetup::kDevFull, StreamSetup::kClosed, 101, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChildOptions sink_options;
+    sink_options.args = {"--connections", "1"};
+    sink_options.timeout_seconds = 20;
+    auto sink =
+        std::async(std::launch::async, [&] { return run_child(FC_SINK_PATH, sink_options); });
+    ChildOptions client_options;
+    client_options.out = c.out;
+    client_options.err = c.err;
+    ChildResult client = run_client_in_root(*runner, root.string(), client_options);
+    ChildResult sink_result = sink.get();
 
-  expect_exit(client, 0);
-  EXPECT_EQ(client.out, kSuccessOutput);
-  EXPECT_EQ(client.err, "");
-  // frame-sink prints the payload of a frame whose prefix agreed with it and
-  // after which the stream ended.
-  expect_exit(sink_result, 0);
-  EXPECT_EQ(sink_result.out, kFrame.substr(4) + "\n");
-  EXPECT_EQ(sink_result.err, "frame-sink: listening on 127.0.0.1:12345\n");
+    expect_exit(client, c.exit_code);
+    EXPECT_EQ(client.out, c.out_text);
+    if (c.err == StreamSetup::kCapture) {
+      EXPECT_EQ(client.err, "");
+    }
+    // A frame whose prefix agreed with its payload, then the end of the
+    // stream: nothing else was sent.
+    expect_exit(sink_result, 0);
+    EXPECT_EQ(sink_result.out, c.sink_out);
+    EXPECT_EQ(sink_result.err, "frame-sink: listening on 127.0.0.1:12345\n");
+  }
+  fs::remove_all(root);
 }
 
 }  // namespace

@@ -19,6 +19,13 @@ class OutputDevice {
   ~OutputDevice() = default;
 };
 
+/// Takes note of the standard streams the process was started without and
+/// keeps their places from being handed out again, so that nothing opened
+/// later (a socket) can receive text meant for them. Writes to such a stream
+/// are discarded; a stream that is there but refuses writes is a failure.
+/// Called once, before anything is opened.
+void claim_standard_streams();
+
 /// The process's standard output and standard error devices.
 OutputDevice& stdout_device();
 OutputDevice& stderr_device();

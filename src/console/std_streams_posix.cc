@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,27 +10,65 @@
 namespace fc {
 namespace {
 
+// A standard stream as a descriptor. Only a stream that was closed when the
+// process started is missing; any failure of an open one, EBADF from a
+// descriptor opened for reading included, is reported.
 class FdDevice final : public OutputDevice {
  public:
   explicit FdDevice(int fd) : fd_(fd) {}
 
   Result<std::size_t> write_some(std::string_view bytes) override {
+    // The slot holds a placeholder, never the stream it once was.
+    if (missing_) return bytes.size();
     ssize_t n = ::write(fd_, bytes.data(), std::min<std::size_t>(bytes.size(), SSIZE_MAX));
     if (n >= 0) return static_cast<std::size_t>(n);
-    // A closed descriptor is a missing stream: its text is discarded.
-    if (errno == EBADF) return bytes.size();
     if (errno == EINTR) return std::unexpected(IoError::from_kind(ErrorKind::Interrupted));
     return std::unexpected(IoError::from_os_code(errno));
   }
 
+  void set_missing() { missing_ = true; }
+
  private:
   int fd_;
+  bool missing_ = false;
 };
 
 FdDevice g_stdout(STDOUT_FILENO);
 FdDevice g_stderr(STDERR_FILENO);
 
+bool is_closed(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
+
+// Keeps a new descriptor only if it landed in a standard slot.
+void keep_if_standard(int fd) {
+  if (fd > STDERR_FILENO) close(fd);
+}
+
+// Takes the lowest free descriptor, which the caller has made a standard
+// slot: the null device, or where there is none (an empty root) the read end
+// of a pipe, whose write end holds the next slot if that is free too. Failing
+// both, the slot stays free; sockets never take a standard slot anyway.
+void hold_lowest_slot() {
+  int fd = open("/dev/null", O_RDWR);
+  if (fd >= 0) return keep_if_standard(fd);
+  int ends[2];
+  if (pipe(ends) != 0) return;
+  keep_if_standard(ends[0]);
+  keep_if_standard(ends[1]);
+}
+
 }  // namespace
+
+void claim_standard_streams() {
+  // fcntl works whatever the descriptor limit, where poll() over three
+  // entries fails below a limit of 3.
+  const bool closed[3] = {is_closed(0), is_closed(1), is_closed(2)};
+  for (int slot = 0; slot < 3; ++slot) {
+    // Every lower slot is taken by now, so the next descriptor is this one.
+    if (closed[slot] && is_closed(slot)) hold_lowest_slot();
+  }
+  if (closed[STDOUT_FILENO]) g_stdout.set_missing();
+  if (closed[STDERR_FILENO]) g_stderr.set_missing();
+}
 
 OutputDevice& stdout_device() { return g_stdout; }
 OutputDevice& stderr_device() { return g_stderr; }

@@ -3,10 +3,10 @@
 
 namespace fc {
 
-/// Makes the process safe to run before anything else happens: standard
-/// streams that are closed at start-up are replaced by the null device (so a
-/// socket can never take their number), and a peer that has gone away is
-/// reported as an error instead of killing the process.
+/// Makes the process safe to run before anything else happens: the places of
+/// standard streams it was started without are held (so a socket can never
+/// take them), and a write that fails (a reader gone, a size limit reached)
+/// is reported as an error instead of killing the process.
 void prepare_process();
 
 }  // namespace fc
