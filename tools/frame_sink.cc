@@ -38,7 +38,7 @@ constexpr int kStopCheckMilliseconds = 200;
 
 // The most bytes taken from one peer in a turn, so that a fast sender holds
 // up nobody else.
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 // How long accepting rests after a failure other than "none waiting".
 constexpr auto kAcceptRetry = std::chrono::seconds(1);
