@@ -71,7 +71,7 @@ check_sums() {
   listed=$(sed 's/^[0-9a-f]*  //' "$1/SHA256SUMS")
   present=$(cd "$1" && LC_ALL=C ls frame-client[-_]*)
   [ "$listed" = "$present" ] || fail "SHA256SUMS in $1 lists: $listed"
-  echo "SHA256SUMS: $(wc -l <"$1/SHA256SUMS") packages, each sum right"
+  echo "SHA256SUMS: the right sum of each package there ($(wc -l <"$1/SHA256SUMS"))"
 }
 
 # Prints the listing $1 and fails unless it names every path after it.

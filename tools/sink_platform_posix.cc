@@ -75,8 +75,9 @@ std::uint16_t local_port(SocketHandle socket) {
 int wait_for_input(std::span<WatchedSocket> sockets, int milliseconds) {
   std::vector<pollfd> entries;
   entries.reserve(sockets.size());
-  for (const WatchedSocket& watched : sockets)
+  for (const WatchedSocket& watched : sockets) {
     entries.push_back({fd_of(watched.socket), POLLIN, 0});
+  }
   int ready = poll(entries.data(), entries.size(), milliseconds);
   if (ready < 0) return errno == EINTR ? 0 : -1;
   for (std::size_t i = 0; i < sockets.size(); ++i) sockets[i].ready = entries[i].revents != 0;
