@@ -1,22 +1,84 @@
 # What `cmake --install` puts in place, and the packages CPack makes of it:
 # a .deb and a .tar.gz on Linux, a .zip on Windows. Packages are written to
-# <build>/packages.
+# <build>/packages, with SHA256SUMS beside them. Nothing here names a
+# processor of its own: the Debian architecture and the archives' system
+# name come from the target.
+#
+# Three install components:
+#   programs  the programs, the README and (not on Windows) the manual pages:
+#             in every package and every install;
+#   licence   LICENSE: in the archives and in `cmake --install`;
+#   debian    Debian's copyright file, the changelog and lintian's overrides:
+#             only in the .deb, which carries the licence in its copyright
+#             file instead.
 
 if(WIN32)
-  # A folder to unpack anywhere: the programs and the README side by side.
+  # A folder to unpack anywhere: the programs and the texts side by side.
   set(fc_bin_dir .)
   set(fc_doc_dir .)
 else()
   set(fc_bin_dir bin)
   set(fc_doc_dir share/doc/frame-client)
 endif()
-install(TARGETS frame-client frame-sink RUNTIME DESTINATION ${fc_bin_dir})
-install(FILES README.md DESTINATION ${fc_doc_dir})
+install(TARGETS frame-client frame-sink RUNTIME DESTINATION ${fc_bin_dir} COMPONENT programs)
+install(FILES README.md DESTINATION ${fc_doc_dir} COMPONENT programs)
+install(FILES LICENSE DESTINATION ${fc_doc_dir} COMPONENT licence)
 
 set(CPACK_PACKAGE_NAME frame-client)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT
     "frame-client maintainers <maintainers@users.noreply.c-seed-985fc703.example>")
+
+if(NOT WIN32)
+  # The compilers' notes in .comment serve nobody at run time; the installed
+  # programs go without them.
+  install(CODE "
+    foreach(program frame-client frame-sink)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${fc_bin_dir}/\${program}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()" COMPONENT programs)
+
+  # Compressed files without a name or a time in them, so that they come out
+  # the same wherever they are made.
+  find_program(FC_GZIP gzip REQUIRED)
+  function(fc_gzip source target)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    execute_process(COMMAND ${FC_GZIP} -9n -c ${source} OUTPUT_FILE ${target}
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endfunction()
+
+  set(fc_made ${CMAKE_BINARY_DIR}/package_files)
+  file(MAKE_DIRECTORY ${fc_made})
+  foreach(page frame-client.1 frame-sink.1)
+    fc_gzip(${PROJECT_SOURCE_DIR}/doc/${page} ${fc_made}/${page}.gz)
+    install(FILES ${fc_made}/${page}.gz DESTINATION share/man/man1 COMPONENT programs)
+  endforeach()
+
+  # Debian's machine-readable copyright file, the licence's terms in it.
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE fc_licence_text)
+  string(FIND "${fc_licence_text}" "Permission is hereby granted" fc_terms)
+  string(SUBSTRING "${fc_licence_text}" ${fc_terms} -1 fc_licence_text)
+  string(STRIP "${fc_licence_text}" fc_licence_text)
+  string(REPLACE "\n\n" "\n.\n" fc_licence_text "${fc_licence_text}")
+  string(REPLACE "\n" "\n " fc_licence_text " ${fc_licence_text}")
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in ${fc_made}/copyright @ONLY)
+
+  # The changelog's newest entry must be this version's.
+  file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in fc_newest LIMIT_COUNT 1)
+  if(NOT fc_newest MATCHES "^frame-client \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "cmake/debian/changelog.in: the newest entry is not ${PROJECT_VERSION}")
+  endif()
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in ${fc_made}/changelog @ONLY)
+  fc_gzip(${fc_made}/changelog ${fc_made}/changelog.gz)
+
+  install(FILES ${fc_made}/copyright ${fc_made}/changelog.gz DESTINATION share/doc/frame-client
+          COMPONENT debian EXCLUDE_FROM_ALL)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
+          DESTINATION share/lintian/overrides RENAME frame-client COMPONENT debian
+          EXCLUDE_FROM_ALL)
+endif()
+
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "one-shot client that sends one length-prefixed JSON frame to 127.0.0.1:12345")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
@@ -26,18 +88,37 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "gets. Both programs are linked statically and need no other package.")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
+# The archives take what `cmake --install` installs; the .deb, one package
+# all the same, takes the components package_config.cmake names.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 # Reproducible packages: fixed times (SOURCE_DATE_EPOCH, by default the last
 # commit's time) on every file.
 set(CPACK_FC_SOURCE_DIR ${PROJECT_SOURCE_DIR})
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_epoch.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_config.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_times.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_sums.cmake)
+
+# The target's processor under the names packages use: the archives' system
+# name (linux-x86_64, windows-x86_64, linux-aarch64) and the Debian
+# architecture. For a processor not listed, CPack asks dpkg, which knows only
+# the build machine's: right for a native build, wrong for a cross build.
+string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" fc_processor)
+if(fc_processor MATCHES "^(x86_64|amd64)$")
+  set(fc_processor x86_64)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+elseif(fc_processor MATCHES "^(aarch64|arm64)$")
+  set(fc_processor aarch64)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+elseif(CMAKE_CROSSCOMPILING AND NOT WIN32)
+  message(FATAL_ERROR "no Debian architecture is known for ${CMAKE_SYSTEM_PROCESSOR}")
+endif()
+string(TOLOWER "${CMAKE_SYSTEM_NAME}-${fc_processor}" CPACK_SYSTEM_NAME)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
   set(CPACK_GENERATOR DEB TGZ)
-  set(CPACK_SYSTEM_NAME linux-x86_64)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION net)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

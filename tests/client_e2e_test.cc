@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/child_process.h"
@@ -14,13 +12,6 @@
 
 namespace fc::testing {
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 TEST(ClientEndToEnd, SendsOneFrameAndReportsIt) {
   auto receiver = listen_on_client_port(PeerBehaviour::kReadToEnd);

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Makes the packages (the .deb and .tar.gz of the release build, the .zip of
-# the Windows build), installs the .deb on this machine and runs the
-# installed client against the installed frame-sink, lists the .zip, and
-# makes every package a second time from a copy of the sources in another
-# folder: the two must be byte for byte the same. The installed package is
-# removed again whatever happens. Needs root (or sudo) for dpkg.
+# the Windows build) and checks them: each folder's SHA256SUMS; the .deb
+# with lintian (no error, no warning) and its manual pages with groff; the
+# licence and the manual pages in each archive's listing. Then installs the
+# .deb on this machine, runs the installed client against the installed
+# frame-sink and opens the installed page with man; and makes every package
+# a second time from a copy of the sources in another folder: the two must
+# be byte for byte the same. The installed package is removed again
+# whatever happens. Needs root (or sudo) for dpkg.
+#
+# check_linux_packages takes a .deb of any architecture: lintian and the
+# listings read a foreign package as well; only installing it needs this
+# machine's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wait_for_sink.sh
@@ -26,20 +33,23 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
+# The presets whose packages are made and compared.
+presets=(release windows)
+
 # Builds and packages the programs of the sources in $1; further arguments
 # go to cmake. cpack builds what is out of date first.
 make_packages() {
   local preset
-  for preset in release windows; do
+  for preset in "${presets[@]}"; do
     (cd "$1" && cmake --preset "$preset" "${@:2}" >/dev/null &&
       cpack --preset "$preset" >/dev/null)
   done
 }
 
-# Checksums of the packages made from the sources in $1, by file name.
+# The checksums of every preset's packages made from the sources in $1.
 checksums() {
-  sha256sum "$1"/build/release/packages/*.deb "$1"/build/release/packages/*.tar.gz \
-    "$1"/build/windows/packages/*.zip | sed 's|  .*/|  |'
+  local preset
+  for preset in "${presets[@]}"; do cat "$1/build/$preset/packages/SHA256SUMS"; done
 }
 
 fail() {
@@ -47,44 +57,122 @@ fail() {
   exit 1
 }
 
+# The one package in folder $1 whose name ends in $2.
+package_in() {
+  local found=("$1"/*"$2")
+  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] || fail "not one *$2 in $1"
+  echo "${found[0]}"
+}
+
+# SHA256SUMS in folder $1 holds the right sum of each package there.
+check_sums() {
+  (cd "$1" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS in $1 does not match"
+  local listed present
+  listed=$(sed 's/^[0-9a-f]*  //' "$1/SHA256SUMS")
+  present=$(cd "$1" && LC_ALL=C ls frame-client[-_]*)
+  [ "$listed" = "$present" ] || fail "SHA256SUMS in $1 lists: $listed"
+  echo "SHA256SUMS: the right sum of each package there ($(wc -l <"$1/SHA256SUMS"))"
+}
+
+# Prints the listing $1 and fails unless it names every path after it.
+expect_listed() {
+  local listing=$1 path
+  echo "$listing"
+  for path in "${@:2}"; do
+    grep -q "/$path\$" <<<"$listing" || fail "$path is missing from the package"
+  done
+}
+
+# lintian on the .deb $1: no error and no warning. lintian warns when run as
+# root, so root runs it as nobody, on a copy nobody can read.
+lint_deb() {
+  local copy as_user=()
+  copy=$(mktemp -d -p "$work")
+  chmod 755 "$work" "$copy"
+  cp "$1" "$copy/"
+  chmod 644 "$copy"/*
+  [ "$(id -u)" -ne 0 ] ||
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME=/nonexistent)
+  "${as_user[@]}" lintian -EvIL +pedantic --fail-on error,warning "$copy/${1##*/}" ||
+    fail "lintian finds errors or warnings in ${1##*/}"
+}
+
+# groff's warnings about each manual page the .deb $1 carries: none.
+check_pages() {
+  local page warnings
+  for page in frame-client frame-sink; do
+    warnings=$(dpkg-deb --fsys-tarfile "$1" | tar -xOf - "./usr/share/man/man1/$page.1.gz" |
+      gzip -dc | groff -man -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "groff warns about $page(1): $warnings"
+  done
+  echo "groff -man -ww -z: no warning for frame-client(1) and frame-sink(1)"
+}
+
+# The .deb and the .tar.gz in folder $1, of any architecture.
+check_linux_packages() {
+  local deb archive
+  deb=$(package_in "$1" .deb)
+  archive=$(package_in "$1" .tar.gz)
+  check_sums "$1"
+  echo "--- ${deb##*/}"
+  dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends
+  [ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "the package has dependencies; static programs need none"
+  expect_listed "$(dpkg-deb -c "$deb" | awk '{ print $NF }')" usr/bin/frame-client \
+    usr/bin/frame-sink usr/share/doc/frame-client/copyright usr/share/doc/frame-client/changelog.gz \
+    usr/share/man/man1/frame-client.1.gz usr/share/man/man1/frame-sink.1.gz \
+    usr/share/lintian/overrides/frame-client
+  lint_deb "$deb"
+  check_pages "$deb"
+  echo "--- ${archive##*/}"
+  expect_listed "$(tar -tzf "$archive")" bin/frame-client bin/frame-sink \
+    share/doc/frame-client/LICENSE share/man/man1/frame-client.1.gz share/man/man1/frame-sink.1.gz
+}
+
+# Installs the .deb in folder $1, which must be this machine's, runs the
+# installed client against the installed frame-sink, opens the installed
+# manual page, and removes the package again.
+install_and_run() {
+  local deb status=0 payload
+  deb=$(package_in "$1" .deb)
+  installed=yes
+  $sudo dpkg -i "$deb" >/dev/null
+  # Bounded: a client that never connects must not leave it waiting.
+  timeout 20 /usr/bin/frame-sink --connections 1 >"$work/received" 2>"$work/sink.err" &
+  sink=$!
+  wait_for_sink
+  (cd / && /usr/bin/frame-client) >"$work/printed" || status=$?
+  wait "$sink" || fail "frame-sink failed or got no frame: $(cat "$work/sink.err")"
+  sink=""
+  printf 'Connected to server\nSent JSON: Message { id: "3", message: "split" }\n' >"$work/expected"
+  cmp -s "$work/printed" "$work/expected" || fail "the client printed: $(cat "$work/printed")"
+  [ "$status" -eq 0 ] || fail "the client's exit status is $status"
+  # frame-sink prints the payload of each well-formed frame: one frame whose
+  # prefix agreed with its 28 bytes, and nothing after it.
+  printf '{"id":"3","message":"split"}\n' >"$work/expected"
+  cmp -s "$work/received" "$work/expected" || fail "frame-sink got: $(cat "$work/received")"
+  payload=$(($(wc -c <"$work/received") - 1))
+  echo "frame-sink got one frame of $((4 + payload)) bytes; the client exited with $status, printing:"
+  cat "$work/printed"
+  man frame-client 2>&1 | grep '^NAME' >/dev/null || fail "man frame-client shows no page"
+  echo "man frame-client: $(man -w frame-client)"
+  $sudo dpkg -r frame-client >/dev/null
+  installed=""
+}
+
 echo "--- packages"
 rm -rf build/release/packages build/windows/packages
 make_packages .
 checksums . | tee "$work/here"
 
+check_linux_packages build/release/packages
+
 echo "--- the .deb, installed"
-deb=$(ls build/release/packages/*.deb)
-dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends
-[ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "the package has dependencies; static programs need none"
-installed=yes
-$sudo dpkg -i "$deb" >/dev/null
-# Bounded: a client that never connects must not leave it waiting.
-timeout 20 /usr/bin/frame-sink --connections 1 >"$work/received" 2>"$work/sink.err" &
-sink=$!
-wait_for_sink
-status=0
-(cd / && /usr/bin/frame-client) >"$work/printed" || status=$?
-wait "$sink" || fail "frame-sink failed or got no frame: $(cat "$work/sink.err")"
-sink=""
-printf 'Connected to server\nSent JSON: Message { id: "3", message: "split" }\n' >"$work/expected"
-cmp -s "$work/printed" "$work/expected" || fail "the client printed: $(cat "$work/printed")"
-[ "$status" -eq 0 ] || fail "the client's exit status is $status"
-# frame-sink prints the payload of each well-formed frame: one frame whose
-# prefix agreed with its 28 bytes, and nothing after it.
-printf '{"id":"3","message":"split"}\n' >"$work/expected"
-cmp -s "$work/received" "$work/expected" || fail "frame-sink got: $(cat "$work/received")"
-payload=$(($(wc -c <"$work/received") - 1))
-echo "frame-sink got one frame of $((4 + payload)) bytes; the client exited with $status, printing:"
-cat "$work/printed"
-$sudo dpkg -r frame-client >/dev/null
-installed=""
+install_and_run build/release/packages
 
 echo "--- the Windows .zip"
-zip_list=$(cmake -E tar tf build/windows/packages/*.zip)
-echo "$zip_list"
-for file in frame-client.exe frame-sink.exe README.md; do
-  grep -q "/$file\$" <<<"$zip_list" || fail "$file is missing from the .zip"
-done
+check_sums build/windows/packages
+expect_listed "$(cmake -E tar tf "$(package_in build/windows/packages .zip)")" frame-client.exe \
+  frame-sink.exe README.md LICENSE
 
 echo "--- the same packages from a copy in another folder"
 mkdir "$work/elsewhere"

@@ -2,12 +2,14 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
+#include <vector>
 
 #include "sink_platform.h"
 
@@ -24,11 +26,18 @@ int fd_of(SocketHandle socket) { return static_cast<int>(socket); }
 
 void prepare_process() {
   struct sigaction action{};
-  action.sa_handler = on_interrupt;  // no SA_RESTART: accept() must return
+  action.sa_handler = on_interrupt;  // no SA_RESTART: a wait must return
   // None of these can fail for these signals.
   (void)sigaction(SIGINT, &action, nullptr);
   (void)sigaction(SIGTERM, &action, nullptr);
   (void)signal(SIGPIPE, SIG_IGN);
+  // Every peer takes a descriptor: the soft limit (often 1024) goes up to
+  // the hard one. Failing that, the soft limit stands.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    (void)setrlimit(RLIMIT_NOFILE, &files);
+  }
 }
 
 bool stop_requested() { return g_stop != 0; }
@@ -54,6 +63,8 @@ SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) 
   return static_cast<SocketHandle>(listener);
 }
 
+int largest_backlog() { return SOMAXCONN; }
+
 std::uint16_t local_port(SocketHandle socket) {
   sockaddr_in address{};
   socklen_t length = sizeof address;
@@ -61,9 +72,21 @@ std::uint16_t local_port(SocketHandle socket) {
   return ntohs(address.sin_port);
 }
 
-bool wait_readable(SocketHandle socket, int milliseconds) {
-  pollfd entry{fd_of(socket), POLLIN, 0};
-  return poll(&entry, 1, milliseconds) > 0;
+int wait_for_input(std::span<WatchedSocket> sockets, int milliseconds) {
+  std::vector<pollfd> entries;
+  entries.reserve(sockets.size());
+  for (const WatchedSocket& watched : sockets) {
+    entries.push_back({fd_of(watched.socket), POLLIN, 0});
+  }
+  int ready = poll(entries.data(), entries.size(), milliseconds);
+  if (ready < 0) return errno == EINTR ? 0 : -1;
+  for (std::size_t i = 0; i < sockets.size(); ++i) sockets[i].ready = entries[i].revents != 0;
+  return ready;
+}
+
+bool make_non_blocking(SocketHandle socket) {
+  int yes = 1;
+  return ioctl(fd_of(socket), FIONBIO, &yes) == 0;
 }
 
 void reset_on_close(SocketHandle socket) {
@@ -72,7 +95,10 @@ void reset_on_close(SocketHandle socket) {
 }
 
 SocketHandle accept_connection(SocketHandle listener) {
-  int fd = accept4(fd_of(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  int fd = -1;
+  do {
+    fd = accept4(fd_of(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  } while (fd < 0 && errno == ECONNABORTED);
   return fd < 0 ? kNoSocket : static_cast<SocketHandle>(fd);
 }
 
@@ -81,6 +107,8 @@ long receive(SocketHandle socket, std::uint8_t* data, std::size_t size) {
 }
 
 bool last_call_interrupted() { return errno == EINTR; }
+
+bool last_call_would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 std::string last_error_text() { return std::strerror(errno); }
 

@@ -5,13 +5,24 @@
 #include <io.h>
 
 #include <algorithm>
-#include <string>
+#include <atomic>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "sink_platform.h"
 
 namespace fc::sink {
 namespace {
+
+// Set by the console's handler thread, read by the serving loop.
+std::atomic<bool> g_stop{false};
+
+BOOL WINAPI on_console_event(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  g_stop = true;
+  return TRUE;
+}
 
 SOCKET native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
@@ -38,13 +49,16 @@ bool start_winsock() {
 
 }  // namespace
 
-// Ctrl-C keeps its default here: it ends the process.
+// Ctrl-C and Ctrl-Break ask for a stop; a wait is not cut short by them,
+// so the serving loop looks for the request between waits. A peer that goes
+// away never raises a signal here, and WSAPoll takes any number of sockets.
 void prepare_process() {
   // Payload bytes go out as received: no line-ending translation.
   _setmode(_fileno(stdout), _O_BINARY);
+  (void)SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-bool stop_requested() { return false; }
+bool stop_requested() { return g_stop; }
 
 SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) {
   if (!start_winsock()) {
@@ -73,6 +87,8 @@ SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) 
   return listener;
 }
 
+int largest_backlog() { return SOMAXCONN; }
+
 std::uint16_t local_port(SocketHandle socket) {
   sockaddr_in address{};
   int length = sizeof address;
@@ -80,12 +96,25 @@ std::uint16_t local_port(SocketHandle socket) {
   return ntohs(address.sin_port);
 }
 
-bool wait_readable(SocketHandle socket, int milliseconds) {
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(native(socket), &set);
-  timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
-  return select(0, &set, nullptr, nullptr, &wait) > 0;
+int wait_for_input(std::span<WatchedSocket> sockets, int milliseconds) {
+  if (sockets.empty()) {  // WSAPoll refuses an empty set
+    Sleep(static_cast<DWORD>(milliseconds));
+    return 0;
+  }
+  std::vector<WSAPOLLFD> entries;
+  entries.reserve(sockets.size());
+  for (const WatchedSocket& watched : sockets) {
+    entries.push_back({native(watched.socket), POLLRDNORM, 0});
+  }
+  int ready = WSAPoll(entries.data(), static_cast<ULONG>(entries.size()), milliseconds);
+  if (ready == SOCKET_ERROR) return WSAGetLastError() == WSAEINTR ? 0 : -1;
+  for (std::size_t i = 0; i < sockets.size(); ++i) sockets[i].ready = entries[i].revents != 0;
+  return ready;
+}
+
+bool make_non_blocking(SocketHandle socket) {
+  u_long yes = 1;
+  return ioctlsocket(native(socket), FIONBIO, &yes) == 0;
 }
 
 void reset_on_close(SocketHandle socket) {
@@ -95,7 +124,10 @@ void reset_on_close(SocketHandle socket) {
 }
 
 SocketHandle accept_connection(SocketHandle listener) {
-  SOCKET socket = accept(native(listener), nullptr, nullptr);
+  SOCKET socket = INVALID_SOCKET;
+  do {
+    socket = accept(native(listener), nullptr, nullptr);
+  } while (socket == INVALID_SOCKET && WSAGetLastError() == WSAECONNRESET);
   return socket == INVALID_SOCKET ? kNoSocket : socket;
 }
 
@@ -105,6 +137,8 @@ long receive(SocketHandle socket, std::uint8_t* data, std::size_t size) {
 }
 
 bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
+
+bool last_call_would_block() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 
 std::string last_error_text() { return message_for(static_cast<DWORD>(WSAGetLastError())); }
 

@@ -2,7 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace fc::testing {
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
 
 std::unique_ptr<Receiver> listen_on_client_port(PeerBehaviour behaviour) {
   std::string why;

@@ -12,6 +12,9 @@
 
 namespace fc::testing {
 
+/// The whole content of a file; empty when it cannot be read.
+std::string read_file(const std::string& path);
+
 /// A receiver on the client's port; null, with the test failed, when the
 /// port cannot be had.
 std::unique_ptr<Receiver> listen_on_client_port(
