@@ -88,7 +88,7 @@ bool drain(int out_fd, int err_fd, ChildResult* result, double deadline) {
 
 }  // namespace
 
-ChildResult run_child(const std::string& program, const ChildOptions& options) {
+ChildResult run_native(const std::string& program, const ChildOptions& options) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   Pipe in, out, err;

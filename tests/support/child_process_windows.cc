@@ -144,7 +144,7 @@ std::mutex g_spawn_mutex;
 
 }  // namespace
 
-ChildResult run_child(const std::string& program, const ChildOptions& options) {
+ChildResult run_native(const std::string& program, const ChildOptions& options) {
   Handle out_read, err_read, unused;
   Handle in = plan_stream(options.in, "", true, &unused);
   Handle out = plan_stream(options.out, options.out_file, false, &out_read);
