@@ -32,12 +32,24 @@ set(CPACK_FC_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_epoch.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_times.cmake)
 
+# Named after the machine the programs are for, which a cross build does
+# not share with the build machine: linux-x86_64, linux-aarch64,
+# windows-x86_64.
+string(TOLOWER ${CMAKE_SYSTEM_NAME} fc_package_system)
+set(CPACK_SYSTEM_NAME ${fc_package_system}-${CMAKE_SYSTEM_PROCESSOR})
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
   set(CPACK_GENERATOR DEB TGZ)
-  set(CPACK_SYSTEM_NAME linux-x86_64)
+  # Debian's name for the architecture; CPack would ask dpkg on the build
+  # machine, which is right only for a native build.
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+  elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  elseif(CMAKE_CROSSCOMPILING)
+    message(FATAL_ERROR "no Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION net)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
