@@ -10,7 +10,8 @@ cmake_minimum_required(VERSION 3.25)
 #            the programs: for MACHINE, static PIE (type DYN, no interpreter, no
 #            needed library), BIND_NOW, GNU_RELRO, a stack that is not
 #            executable; each object of the library: the control-flow property
-#            note OBJECT_NOTE (the programs may lack it: see the toolchain files)
+#            note OBJECT_NOTE (the programs may lack it: aarch64-linux-gnu.cmake
+#            says why)
 #   Windows: cmake -DOBJDUMP=<objdump> -DNM=<nm> -DPROGRAMS=<a.exe;b.exe> -DLIBRARY=<lib.a>
 #              -P check_hardening.cmake
 #            DYNAMIC_BASE, HIGH_ENTROPY_VA and NX_COMPAT
