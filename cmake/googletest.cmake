@@ -1,6 +1,7 @@
 # GoogleTest for the tests: the installed package on a native build; for a
-# cross build to Windows, Debian ships no prebuilt library, so it is built
-# here from the sources of Debian's googletest package.
+# cross build (Windows, 64-bit ARM Linux), Debian ships no prebuilt library
+# for the target, so it is built here from the sources of Debian's
+# googletest package.
 if(NOT CMAKE_CROSSCOMPILING)
   find_package(GTest REQUIRED)
   return()

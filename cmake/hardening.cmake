@@ -17,8 +17,15 @@ else()
   # GNU libc falls back to level 2 by itself where the compiler lacks what
   # level 3 needs. The compiler's own default level is dropped first, as a
   # second definition would be a warning.
-  add_compile_options(-fstack-protector-strong -fstack-clash-protection -fcf-protection
-                      -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3)
+  add_compile_options(-fstack-protector-strong -fstack-clash-protection -U_FORTIFY_SOURCE
+                      -D_FORTIFY_SOURCE=3)
+  # Control-flow protection: on ARM, signed return addresses (PAC) and marked
+  # branch targets (BTI); on x86-64, shadow-stack and branch-target marks.
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    add_compile_options(-mbranch-protection=standard)
+  else()
+    add_compile_options(-fcf-protection)
+  endif()
   # Full RELRO: every relocation is done at start-up, then made read-only.
   add_link_options(LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
 endif()

@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Makes the packages (the .deb and .tar.gz of the release build, the .zip of
-# the Windows build) and checks them: each folder's SHA256SUMS; the .deb
-# with lintian (no error, no warning) and its manual pages with groff; the
-# licence and the manual pages in each archive's listing. Then installs the
-# .deb on this machine, runs the installed client against the installed
-# frame-sink and opens the installed page with man; and makes every package
-# a second time from a copy of the sources in another folder: the two must
-# be byte for byte the same. The installed package is removed again
-# whatever happens. Needs root (or sudo) for dpkg.
-#
-# check_linux_packages takes a .deb of any architecture: lintian and the
-# listings read a foreign package as well; only installing it needs this
-# machine's.
+# Makes the packages (the .deb and .tar.gz of the Linux builds, x86-64 and
+# 64-bit ARM, and the .zip of the Windows build) and checks them: each
+# folder's SHA256SUMS; each .deb with lintian (no error, no warning) and its
+# manual pages with groff; the licence and the manual pages in each
+# listing; the Linux packages of both machines hold the same files. Each
+# archive is unpacked and its client run against its frame-sink (under
+# qemu-<machine> for a machine other than this one); the .deb for this
+# machine is installed, the installed programs run the same way and the
+# installed page opened with man (a .deb for another machine cannot be
+# installed here). Then every package is made a second time from a copy of
+# the sources in another folder: the two must be byte for byte the same. The
+# installed package is removed again whatever happens. Needs root (or sudo)
+# for dpkg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wait_for_sink.sh
+
+# The Linux builds, with the Debian architecture and the machine (as in the
+# archive's name and uname -m) their packages are for.
+linux_presets=(release release-arm64)
+declare -A debian_architecture=([release]=amd64 [release-arm64]=arm64)
+declare -A machine=([release]=x86_64 [release-arm64]=aarch64)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -33,14 +39,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# The presets whose packages are made and compared.
-presets=(release windows)
-
 # Builds and packages the programs of the sources in $1; further arguments
 # go to cmake. cpack builds what is out of date first.
 make_packages() {
   local preset
-  for preset in "${presets[@]}"; do
+  for preset in "${linux_presets[@]}" windows; do
     (cd "$1" && cmake --preset "$preset" "${@:2}" >/dev/null &&
       cpack --preset "$preset" >/dev/null)
   done
@@ -49,7 +52,7 @@ make_packages() {
 # The checksums of every preset's packages made from the sources in $1.
 checksums() {
   local preset
-  for preset in "${presets[@]}"; do cat "$1/build/$preset/packages/SHA256SUMS"; done
+  for preset in "${linux_presets[@]}" windows; do cat "$1/build/$preset/packages/SHA256SUMS"; done
 }
 
 fail() {
@@ -108,39 +111,25 @@ check_pages() {
   echo "groff -man -ww -z: no warning for frame-client(1) and frame-sink(1)"
 }
 
-# The .deb and the .tar.gz in folder $1, of any architecture.
-check_linux_packages() {
-  local deb archive
-  deb=$(package_in "$1" .deb)
-  archive=$(package_in "$1" .tar.gz)
-  check_sums "$1"
-  echo "--- ${deb##*/}"
-  dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends
-  [ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "the package has dependencies; static programs need none"
-  expect_listed "$(dpkg-deb -c "$deb" | awk '{ print $NF }')" usr/bin/frame-client \
-    usr/bin/frame-sink usr/share/doc/frame-client/copyright usr/share/doc/frame-client/changelog.gz \
-    usr/share/man/man1/frame-client.1.gz usr/share/man/man1/frame-sink.1.gz \
-    usr/share/lintian/overrides/frame-client
-  lint_deb "$deb"
-  check_pages "$deb"
-  echo "--- ${archive##*/}"
-  expect_listed "$(tar -tzf "$archive")" bin/frame-client bin/frame-sink \
-    share/doc/frame-client/LICENSE share/man/man1/frame-client.1.gz share/man/man1/frame-sink.1.gz
+# What a package holds (mode, owner, path), by path; the archive's top folder,
+# which is named after the machine, as TOP.
+contents() {
+  case "$1" in
+    *.deb) dpkg-deb -c "$1" ;;
+    *) tar -tvzf "$1" ;;
+  esac | awk '{print $1, $2, $6}' | sed -E 's#^([^ ]+ [^ ]+ )[^/.][^/]*/#\1TOP/#' | sort -k3
 }
 
-# Installs the .deb in folder $1, which must be this machine's, runs the
-# installed client against the installed frame-sink, opens the installed
-# manual page, and removes the package again.
-install_and_run() {
-  local deb status=0 payload
-  deb=$(package_in "$1" .deb)
-  installed=yes
-  $sudo dpkg -i "$deb" >/dev/null
+# Runs the client $3 against the receiver $2, both through the emulator $1
+# (none when empty), and checks what each side printed.
+run_pair() {
+  local emulator=() status=0 payload
+  [ -z "$1" ] || emulator=("$1")
   # Bounded: a client that never connects must not leave it waiting.
-  timeout 20 /usr/bin/frame-sink --connections 1 >"$work/received" 2>"$work/sink.err" &
+  timeout 20 "${emulator[@]}" "$2" --connections 1 >"$work/received" 2>"$work/sink.err" &
   sink=$!
   wait_for_sink
-  (cd / && /usr/bin/frame-client) >"$work/printed" || status=$?
+  (cd / && "${emulator[@]}" "$3") >"$work/printed" || status=$?
   wait "$sink" || fail "frame-sink failed or got no frame: $(cat "$work/sink.err")"
   sink=""
   printf 'Connected to server\nSent JSON: Message { id: "3", message: "split" }\n' >"$work/expected"
@@ -153,6 +142,49 @@ install_and_run() {
   payload=$(($(wc -c <"$work/received") - 1))
   echo "frame-sink got one frame of $((4 + payload)) bytes; the client exited with $status, printing:"
   cat "$work/printed"
+}
+
+# Checks the packages of the Linux build $1.
+check_linux_packages() {
+  local preset=$1 deb archive emulator="" unpacked
+  local arch=${debian_architecture[$preset]} target=${machine[$preset]}
+  deb=$(package_in "build/$preset/packages" "_$arch.deb")
+  archive=$(package_in "build/$preset/packages" "-linux-$target.tar.gz")
+  [ "$target" = "$(uname -m)" ] || emulator=qemu-$target
+  check_sums "build/$preset/packages"
+
+  echo "--- $preset: ${deb##*/}"
+  dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends
+  [ "$(dpkg-deb --field "$deb" Architecture)" = "$arch" ] || fail "the package is not for $arch"
+  [ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "the package has dependencies; static programs need none"
+  expect_listed "$(dpkg-deb -c "$deb" | awk '{ print $NF }')" usr/bin/frame-client \
+    usr/bin/frame-sink usr/share/doc/frame-client/copyright usr/share/doc/frame-client/changelog.gz \
+    usr/share/man/man1/frame-client.1.gz usr/share/man/man1/frame-sink.1.gz \
+    usr/share/lintian/overrides/frame-client
+  lint_deb "$deb"
+  check_pages "$deb"
+  echo "--- $preset: ${archive##*/}"
+  expect_listed "$(tar -tzf "$archive")" bin/frame-client bin/frame-sink \
+    share/doc/frame-client/LICENSE share/man/man1/frame-client.1.gz share/man/man1/frame-sink.1.gz
+  if [ "$preset" != "${linux_presets[0]}" ]; then
+    local first=${linux_presets[0]}
+    diff <(contents "build/$first/packages/"*.deb) <(contents "$deb") ||
+      fail "the .deb for $arch holds other files than the one for ${debian_architecture[$first]}"
+    diff <(contents "build/$first/packages/"*.tar.gz) <(contents "$archive") ||
+      fail "the archive for $target holds other files than the one for ${machine[$first]}"
+  fi
+
+  echo "--- $preset: the archive, unpacked${emulator:+, its programs under $emulator}"
+  unpacked="$work/unpacked-$target"
+  mkdir "$unpacked"
+  tar -xzf "$archive" -C "$unpacked"
+  run_pair "$emulator" "$unpacked"/*/bin/frame-sink "$unpacked"/*/bin/frame-client
+
+  [ "$arch" = "$(dpkg --print-architecture)" ] || return 0
+  echo "--- $preset: the .deb, installed"
+  installed=yes
+  $sudo dpkg -i "$deb" >/dev/null
+  run_pair "" /usr/bin/frame-sink /usr/bin/frame-client
   man frame-client 2>&1 | grep '^NAME' >/dev/null || fail "man frame-client shows no page"
   echo "man frame-client: $(man -w frame-client)"
   $sudo dpkg -r frame-client >/dev/null
@@ -160,14 +192,15 @@ install_and_run() {
 }
 
 echo "--- packages"
-rm -rf build/release/packages build/windows/packages
+for preset in "${linux_presets[@]}" windows; do
+  rm -rf "build/$preset/packages"
+done
 make_packages .
 checksums . | tee "$work/here"
 
-check_linux_packages build/release/packages
-
-echo "--- the .deb, installed"
-install_and_run build/release/packages
+for preset in "${linux_presets[@]}"; do
+  check_linux_packages "$preset"
+done
 
 echo "--- the Windows .zip"
 check_sums build/windows/packages

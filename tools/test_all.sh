@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux suite under AddressSanitizer and UBSan,
-# the release build's suite, a short fuzzing run, the format and lint checks,
-# the Windows suite under wine, then the packages: installed and run, and
+# the release build's suite, the 64-bit ARM release build's suite under
+# qemu-aarch64, a short fuzzing run, the format and lint checks, the Windows
+# suite under wine, then the packages: installed or unpacked and run, and
 # made twice to compare.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +18,11 @@ echo "=== Linux, release ==="
 cmake --preset release
 cmake --build --preset release -j2
 ctest --preset release
+
+echo "=== Linux 64-bit ARM, release, under qemu-aarch64 ==="
+cmake --preset release-arm64
+cmake --build --preset release-arm64 -j2
+ctest --preset release-arm64
 
 echo "=== Fuzzing, bounded ==="
 tools/run_fuzz.sh

@@ -42,8 +42,19 @@ struct ChildResult {
   std::string err;         ///< captured standard error
 };
 
-/// Runs `program` to the end with the given streams.
+/// Runs `program`, one of this build's programs, to the end with the given
+/// streams: through program_emulator() when there is one.
 ChildResult run_child(const std::string& program, const ChildOptions& options);
+
+/// Runs `program` to the end as this machine starts it: a program of the
+/// machine itself, or one of this build's on a native build.
+ChildResult run_native(const std::string& program, const ChildOptions& options);
+
+/// The command before a program of this build that starts it here: the
+/// emulator named when the build was configured, for a Linux build for
+/// another machine (whose programs the kernel does not start by itself);
+/// empty otherwise, Windows programs under wine included.
+const std::vector<std::string>& program_emulator();
 
 /// The built client.
 std::string client_path();

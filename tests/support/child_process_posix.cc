@@ -111,7 +111,7 @@ bool drain(int out_fd, int err_fd, ChildResult* result, double deadline) {
 
 }  // namespace
 
-ChildResult run_child(const std::string& program, const ChildOptions& options) {
+ChildResult run_native(const std::string& program, const ChildOptions& options) {
   if (access(program.c_str(), X_OK) != 0) throw std::runtime_error("cannot start " + program);
   Pipe in = pipe_for(options.in);
   Pipe out = pipe_for(options.out);

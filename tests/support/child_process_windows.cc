@@ -150,7 +150,7 @@ std::mutex g_spawn_mutex;
 
 }  // namespace
 
-ChildResult run_child(const std::string& program, const ChildOptions& options) {
+ChildResult run_native(const std::string& program, const ChildOptions& options) {
   if (options.open_files_limit >= 0 || options.file_size_limit >= 0) {
     throw std::runtime_error("limits for the child exist only on POSIX");
   }
