@@ -9,7 +9,7 @@ Status write_all(OutputDevice& device, std::string_view bytes) {
       if (taken.error().is_interrupted()) continue;
       return std::move(taken.error());
     }
-    if (*taken == 0) return IoError::from_fixed(fixed_messages::kWriteZero);
+    if (*taken == 0) return IoError::from_fixed(kWriteZero);
     bytes.remove_prefix(*taken);
   }
   return {};

@@ -10,27 +10,24 @@
 
 namespace fc {
 
-/// Counts every write tried; refuses the write numbered `fail_at` (from 1)
-/// and every later one with a kind-only error of `kind`; 0 never
-/// refuses.
+/// Counts every piece offered; refuses the piece numbered `fail_at` (from 1);
+/// 0 never refuses.
 class FailingSink final : public TextSink {
  public:
-  explicit FailingSink(int fail_at = 0, ErrorKind kind = ErrorKind::BrokenPipe)
-      : fail_at_(fail_at), kind_(kind) {}
-
-  Status write(std::string_view piece) override {
-    ++calls;
-    if (fail_at_ != 0 && calls >= fail_at_) return IoError::from_kind(kind_);
-    text.append(piece);
-    return {};
-  }
+  explicit FailingSink(int fail_at = 0) : fail_at_(fail_at) {}
 
   int calls = 0;
   std::string text;
 
  private:
+  bool put(std::string_view piece) override {
+    ++calls;
+    if (calls == fail_at_) return false;
+    text.append(piece);
+    return true;
+  }
+
   int fail_at_;
-  ErrorKind kind_;
 };
 
 }  // namespace fc

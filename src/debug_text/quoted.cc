@@ -119,10 +119,10 @@ std::string_view escape_of(char32_t cp, EscapeBuffer& buffer) {
 
 }  // namespace
 
-Status write_quoted(std::string_view text, TextSink& sink) {
+void write_quoted(std::string_view text, TextSink& sink) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  if (Status status = sink.write("\""); !status.ok()) return status;
+  sink.write("\"");
   std::size_t run_start = 0;
   std::size_t at = 0;
   while ((at = skip_plain(bytes, at, size)) < size) {
@@ -139,20 +139,14 @@ Status write_quoted(std::string_view text, TextSink& sink) {
       escape = escape_of(next.code_point, buffer);
     }
     if (!escape.empty()) {
-      if (at > run_start) {
-        if (Status status = sink.write(text.substr(run_start, at - run_start)); !status.ok()) {
-          return status;
-        }
-      }
-      if (Status status = sink.write(escape); !status.ok()) return status;
+      if (at > run_start) sink.write(text.substr(run_start, at - run_start));
+      sink.write(escape);
       run_start = at + length;
     }
     at += length;
   }
-  if (size > run_start) {
-    if (Status status = sink.write(text.substr(run_start)); !status.ok()) return status;
-  }
-  return sink.write("\"");
+  if (size > run_start) sink.write(text.substr(run_start));
+  sink.write("\"");
 }
 
 }  // namespace fc

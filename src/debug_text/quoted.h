@@ -19,9 +19,8 @@ namespace fc {
 /// is written as `\u{hex}` of its own value.
 ///
 /// Characters written as themselves go to the sink in runs of one piece, so a
-/// text with nothing to escape costs three writes. Returns the sink's first
-/// failure; nothing is written after it.
-Status write_quoted(std::string_view text, TextSink& sink);
+/// text with nothing to escape costs three writes.
+void write_quoted(std::string_view text, TextSink& sink);
 
 }  // namespace fc
 

@@ -14,10 +14,6 @@ const FixedMessage kInvalidSocketAddress{"invalid socket address", ErrorKind::In
 const FixedMessage kInvalidPortValue{"invalid port value", ErrorKind::InvalidInput};
 const FixedMessage kUnexpectedNul{"file name contained an unexpected NUL byte",
                                   ErrorKind::InvalidInput};
-const FixedMessage kWriteZero{"failed to write whole buffer", ErrorKind::WriteZero};
-const FixedMessage kFlushWriteZero{"failed to write the buffered data", ErrorKind::WriteZero};
-const FixedMessage kPayloadTooLarge{"payload too large for a 32-bit frame length",
-                                    ErrorKind::InvalidInput};
 }  // namespace fixed_messages
 
 IoError IoError::from_os_code(std::int32_t code) noexcept {
@@ -78,46 +74,48 @@ ErrorKind IoError::kind() const {
 
 bool IoError::is_interrupted() const { return tag() != kOs && kind() == ErrorKind::Interrupted; }
 
-Status IoError::write_debug(TextSink& sink) const {
+void IoError::write_debug(TextSink& sink) const {
   switch (tag()) {
     case kOs: {
       auto code = static_cast<std::int32_t>(payload());
       std::string message = os_error_message(code);
-      return DebugRecord(sink, "Os")
+      DebugRecord(sink, "Os")
           .field("code", std::int64_t{code})
           .field("kind", debug_name(kind_from_os_code(code)))
           .quoted_field("message", message)
           .finish();
+      return;
     }
-    case kKind: return DebugTuple(sink, "Kind").field(debug_name(kind())).finish();
+    case kKind: DebugTuple(sink, "Kind").field(debug_name(kind())).finish(); return;
     case kFixed:
-      return DebugRecord(sink, "Error")
+      DebugRecord(sink, "Error")
           .field("kind", debug_name(fixed()->kind))
           .quoted_field("message", fixed()->message)
           .finish();
+      return;
     case kCustom:
-      return DebugRecord(sink, "Custom")
+      DebugRecord(sink, "Custom")
           .field("kind", debug_name(custom_record()->kind))
-          .field_with("error", [&](TextSink& s) { return custom_record()->error->write_debug(s); })
+          .field_with("error", [&](TextSink& s) { custom_record()->error->write_debug(s); })
           .finish();
+      return;
   }
-  return {};
 }
 
-Status IoError::write_display(TextSink& sink) const {
+void IoError::write_display(TextSink& sink) const {
   switch (tag()) {
     case kOs: {
       auto code = static_cast<std::int32_t>(payload());
-      if (Status s = sink.write(os_error_message(code)); !s.ok()) return s;
-      if (Status s = sink.write(" (os error "); !s.ok()) return s;
-      if (Status s = write_decimal(sink, std::int64_t{code}); !s.ok()) return s;
-      return sink.write(")");
+      sink.write(os_error_message(code));
+      sink.write(" (os error ");
+      write_decimal(sink, std::int64_t{code});
+      sink.write(")");
+      return;
     }
-    case kKind: return sink.write(description(kind()));
-    case kFixed: return sink.write(fixed()->message);
-    case kCustom: return custom_record()->error->write_display(sink);
+    case kKind: sink.write(description(kind())); return;
+    case kFixed: sink.write(fixed()->message); return;
+    case kCustom: custom_record()->error->write_display(sink); return;
   }
-  return {};
 }
 
 }  // namespace fc

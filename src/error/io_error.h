@@ -11,7 +11,6 @@
 
 namespace fc {
 
-class Status;
 class TextSink;
 
 /// A constant error record: the error value only points at it. Aligned to at
@@ -26,8 +25,8 @@ static_assert(alignof(FixedMessage) >= 4);
 class InnerError {
  public:
   virtual ~InnerError() = default;
-  virtual Status write_debug(TextSink& sink) const = 0;
-  virtual Status write_display(TextSink& sink) const = 0;
+  virtual void write_debug(TextSink& sink) const = 0;
+  virtual void write_display(TextSink& sink) const = 0;
 };
 
 /// The heap record behind a custom error; aligned like FixedMessage.
@@ -68,8 +67,8 @@ class [[nodiscard]] IoError {
   /// an operating-system error.
   bool is_interrupted() const;
 
-  Status write_debug(TextSink& sink) const;
-  Status write_display(TextSink& sink) const;
+  void write_debug(TextSink& sink) const;
+  void write_display(TextSink& sink) const;
 
   /// The code of an operating-system error, or nothing for the other forms.
   std::optional<std::int32_t> os_code() const;
@@ -77,9 +76,6 @@ class [[nodiscard]] IoError {
   const FixedMessage* fixed() const;
   /// The record of a custom error, or null.
   const CustomError* custom_record() const;
-
-  /// The raw word; exposed so that tests can check the layout.
-  std::uintptr_t raw_word() const { return repr_; }
 
  private:
   friend class Status;
@@ -126,15 +122,15 @@ std::unexpected<IoError> take_error(Result<T>& result) {
   return std::unexpected<IoError>(std::move(result.error()));
 }
 
+/// Every writer's error when a device takes nothing of a write.
+inline constexpr FixedMessage kWriteZero{"failed to write whole buffer", ErrorKind::WriteZero};
+
 /// The constant records of the errors this program raises itself.
 namespace fixed_messages {
 extern const FixedMessage kNoAddresses;
 extern const FixedMessage kInvalidSocketAddress;
 extern const FixedMessage kInvalidPortValue;
 extern const FixedMessage kUnexpectedNul;
-extern const FixedMessage kWriteZero;
-extern const FixedMessage kFlushWriteZero;
-extern const FixedMessage kPayloadTooLarge;
 }  // namespace fixed_messages
 
 }  // namespace fc

@@ -4,7 +4,7 @@ namespace fc {
 
 Result<FramePrefix> length_prefix_for_size(std::uint64_t size) {
   if (size > 0xFFFFFFFFu) {
-    return std::unexpected(IoError::from_fixed(fixed_messages::kPayloadTooLarge));
+    return std::unexpected(IoError::from_fixed(kPayloadTooLarge));
   }
   return FramePrefix{static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
                      static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};

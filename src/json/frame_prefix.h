@@ -9,6 +9,10 @@
 
 namespace fc {
 
+/// A payload the frame's 32-bit length cannot describe.
+inline constexpr FixedMessage kPayloadTooLarge{"payload too large for a 32-bit frame length",
+                                               ErrorKind::InvalidInput};
+
 /// The 4-byte big-endian length that precedes a payload on the wire.
 using FramePrefix = std::array<std::uint8_t, 4>;
 

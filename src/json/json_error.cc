@@ -12,30 +12,34 @@ struct JsonError::Record final : InnerError {
   Record(std::variant<std::string, IoError> c, std::uint64_t l, std::uint64_t col)
       : code(std::move(c)), line(l), column(col) {}
 
-  Status write_message(TextSink& sink) const {
-    if (const auto* text = std::get_if<std::string>(&code)) return sink.write(*text);
-    return std::get<IoError>(code).write_display(sink);
+  void write_message(TextSink& sink) const {
+    if (const auto* text = std::get_if<std::string>(&code)) {
+      sink.write(*text);
+    } else {
+      std::get<IoError>(code).write_display(sink);
+    }
   }
 
-  Status write_debug(TextSink& sink) const override {
+  void write_debug(TextSink& sink) const override {
     // The message is built in full before it is quoted.
     StringSink message;
-    (void)write_message(message);
-    if (Status s = sink.write("Error("); !s.ok()) return s;
-    if (Status s = write_quoted(message.text(), sink); !s.ok()) return s;
-    if (Status s = sink.write(", line: "); !s.ok()) return s;
-    if (Status s = write_decimal(sink, line); !s.ok()) return s;
-    if (Status s = sink.write(", column: "); !s.ok()) return s;
-    if (Status s = write_decimal(sink, column); !s.ok()) return s;
-    return sink.write(")");
+    write_message(message);
+    sink.write("Error(");
+    write_quoted(message.text(), sink);
+    sink.write(", line: ");
+    write_decimal(sink, line);
+    sink.write(", column: ");
+    write_decimal(sink, column);
+    sink.write(")");
   }
 
-  Status write_display(TextSink& sink) const override {
-    if (Status s = write_message(sink); !s.ok() || line == 0) return s;
-    if (Status s = sink.write(" at line "); !s.ok()) return s;
-    if (Status s = write_decimal(sink, line); !s.ok()) return s;
-    if (Status s = sink.write(" column "); !s.ok()) return s;
-    return write_decimal(sink, column);
+  void write_display(TextSink& sink) const override {
+    write_message(sink);
+    if (line == 0) return;
+    sink.write(" at line ");
+    write_decimal(sink, line);
+    sink.write(" column ");
+    write_decimal(sink, column);
   }
 
   std::variant<std::string, IoError> code;
@@ -57,9 +61,9 @@ JsonError JsonError::from_message(std::string message, std::uint64_t line, std::
   return JsonError(std::make_unique<Record>(std::move(message), line, column));
 }
 
-Status JsonError::write_debug(TextSink& sink) const { return record_->write_debug(sink); }
+void JsonError::write_debug(TextSink& sink) const { record_->write_debug(sink); }
 
-Status JsonError::write_display(TextSink& sink) const { return record_->write_display(sink); }
+void JsonError::write_display(TextSink& sink) const { record_->write_display(sink); }
 
 const IoError* JsonError::io_error() const { return std::get_if<IoError>(&record_->code); }
 

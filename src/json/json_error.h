@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "debug_text/text_sink.h"
 #include "error/io_error.h"
 
 namespace fc {
@@ -23,9 +24,9 @@ class JsonError {
   ~JsonError();
 
   /// "Error(" quoted message ", line: " L ", column: " C ")".
-  Status write_debug(TextSink& sink) const;
+  void write_debug(TextSink& sink) const;
   /// The message, then " at line L column C" when there is a position.
-  Status write_display(TextSink& sink) const;
+  void write_display(TextSink& sink) const;
 
   /// An output failure gives back the carried error itself; a message becomes
   /// a custom error of kind InvalidData that owns this whole error.

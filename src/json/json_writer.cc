@@ -24,13 +24,14 @@ constexpr std::array<char, 256> kEscapes = [] {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-Status write_escape(unsigned char byte, char letter, TextSink& out) {
+void write_escape(unsigned char byte, char letter, TextSink& out) {
   if (letter != 'u') {
     const char pair[2] = {'\\', letter};
-    return out.write(std::string_view(pair, 2));
+    out.write(std::string_view(pair, 2));
+    return;
   }
   const char six[6] = {'\\', 'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
-  return out.write(std::string_view(six, 6));
+  out.write(std::string_view(six, 6));
 }
 
 }  // namespace
@@ -45,11 +46,11 @@ void JsonBuffer::grow(std::size_t needed) {
   capacity_ = new_capacity;
 }
 
-Status JsonBuffer::write(std::string_view piece) {
+bool JsonBuffer::put(std::string_view piece) {
   if (piece.size() > capacity_ - size_) grow(size_ + piece.size());
   if (!piece.empty()) std::memcpy(data_.get() + size_, piece.data(), piece.size());
   size_ += piece.size();
-  return {};
+  return true;
 }
 
 JsonText JsonBuffer::take() {
@@ -59,45 +60,39 @@ JsonText JsonBuffer::take() {
   return text;
 }
 
-Status write_json_string(std::string_view text, TextSink& out) {
-  if (Status s = out.write("\""); !s.ok()) return s;
+void write_json_string(std::string_view text, TextSink& out) {
+  out.write("\"");
   std::size_t run_start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto byte = static_cast<unsigned char>(text[i]);
     char letter = kEscapes[byte];
     if (letter == 0) continue;
-    if (i > run_start) {
-      if (Status s = out.write(text.substr(run_start, i - run_start)); !s.ok()) return s;
-    }
-    if (Status s = write_escape(byte, letter, out); !s.ok()) return s;
+    if (i > run_start) out.write(text.substr(run_start, i - run_start));
+    write_escape(byte, letter, out);
     run_start = i + 1;
   }
-  if (text.size() > run_start) {
-    if (Status s = out.write(text.substr(run_start)); !s.ok()) return s;
-  }
-  return out.write("\"");
+  if (text.size() > run_start) out.write(text.substr(run_start));
+  out.write("\"");
 }
 
-Status write_json_object(std::span<const JsonMember> members, TextSink& out) {
-  if (Status s = out.write("{"); !s.ok()) return s;
+void write_json_object(std::span<const JsonMember> members, TextSink& out) {
+  out.write("{");
   bool first = true;
   for (const JsonMember& member : members) {
-    if (!first) {
-      if (Status s = out.write(","); !s.ok()) return s;
-    }
+    if (!first) out.write(",");
     first = false;
-    if (Status s = write_json_string(member.name, out); !s.ok()) return s;
-    if (Status s = out.write(":"); !s.ok()) return s;
-    if (Status s = write_json_string(member.value, out); !s.ok()) return s;
+    write_json_string(member.name, out);
+    out.write(":");
+    write_json_string(member.value, out);
   }
-  return out.write("}");
+  out.write("}");
 }
 
 std::expected<JsonText, JsonError> encode_json_object(std::span<const JsonMember> members) {
+  // The buffer grows for every piece (or the process ends without memory),
+  // so encoding into it has no failure of its own.
   JsonBuffer buffer;
-  if (Status s = write_json_object(members, buffer); !s.ok()) {
-    return std::unexpected(JsonError::from_io(s.take_error()));
-  }
+  write_json_object(members, buffer);
   return buffer.take();
 }
 

@@ -38,14 +38,13 @@ class JsonBuffer final : public TextSink {
 
   JsonBuffer();
 
-  Status write(std::string_view piece) override;
-
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
   /// Hands the buffer over as the JSON text; this buffer is left empty.
   JsonText take();
 
  private:
+  bool put(std::string_view piece) override;
   void grow(std::size_t needed);
 
   std::unique_ptr<char[]> data_;
@@ -60,10 +59,10 @@ struct JsonMember {
 };
 
 /// Writes `text` as a JSON string: escaped bytewise, runs written in one piece.
-Status write_json_string(std::string_view text, TextSink& out);
+void write_json_string(std::string_view text, TextSink& out);
 
 /// Writes a compact JSON object of text members, in the given order.
-Status write_json_object(std::span<const JsonMember> members, TextSink& out);
+void write_json_object(std::span<const JsonMember> members, TextSink& out);
 
 /// Encodes a compact JSON object of text members into new JSON text.
 std::expected<JsonText, JsonError> encode_json_object(std::span<const JsonMember> members);

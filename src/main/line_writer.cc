@@ -11,7 +11,7 @@ void LineWriter::append(std::string_view piece) {
 
 Status LineWriter::flush() {
   if (size_ == 0) return {};
-  std::string_view pending = buffered();
+  std::string_view pending(buffer_, size_);
   while (!pending.empty()) {
     Result<std::size_t> taken = device_.write_some(pending);
     if (!taken) {
@@ -24,7 +24,7 @@ Status LineWriter::flush() {
     if (*taken == 0) {
       std::memmove(buffer_, pending.data(), pending.size());
       size_ = pending.size();
-      return IoError::from_fixed(fixed_messages::kFlushWriteZero);
+      return IoError::from_fixed(kFlushWriteZero);
     }
     pending.remove_prefix(*taken);
   }
@@ -41,7 +41,12 @@ Status LineWriter::write_unterminated(std::string_view piece) {
   return {};
 }
 
-Status LineWriter::write(std::string_view piece) {
+bool LineWriter::put(std::string_view piece) {
+  status_ = write_lines(piece);
+  return status_.ok();
+}
+
+Status LineWriter::write_lines(std::string_view piece) {
   std::size_t last_newline = piece.rfind('\n');
   if (last_newline == std::string_view::npos) return write_unterminated(piece);
 

@@ -9,28 +9,35 @@
 
 namespace fc {
 
+/// A flush whose device took none of the buffered bytes.
+inline constexpr FixedMessage kFlushWriteZero{"failed to write the buffered data",
+                                              ErrorKind::WriteZero};
+
 /// A line-buffered writer with a 1024-byte buffer: a line reaches the device
 /// in one write when its "\n" is written (if it fits the buffer); text after
-/// the last "\n" waits for the next line or for flush().
+/// the last "\n" waits for the next line or for flush(). The first failure of
+/// the device refuses that piece and every later one, and is kept.
 class LineWriter final : public TextSink {
  public:
   static constexpr std::size_t kCapacity = 1024;
 
   explicit LineWriter(OutputDevice& device) : device_(device) {}
 
-  Status write(std::string_view piece) override;
   /// Hands whatever is buffered to the device.
   Status flush();
-
-  std::string_view buffered() const { return {buffer_, size_}; }
+  /// The failure that refused a piece; success while none was refused.
+  const Status& status() const { return status_; }
 
  private:
+  bool put(std::string_view piece) override;
+  Status write_lines(std::string_view piece);
   Status write_unterminated(std::string_view piece);
   void append(std::string_view piece);
 
   OutputDevice& device_;
   char buffer_[kCapacity];
   std::size_t size_ = 0;
+  Status status_;
 };
 
 /// The process's buffered standard output.

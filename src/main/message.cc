@@ -9,8 +9,8 @@ std::expected<JsonText, JsonError> to_json_text(const Message& record) {
   return encode_json_object(members);
 }
 
-Status write_debug(const Message& record, TextSink& sink) {
-  return DebugRecord(sink, "Message")
+void write_debug(const Message& record, TextSink& sink) {
+  DebugRecord(sink, "Message")
       .quoted_field("id", record.id)
       .quoted_field("message", record.message)
       .finish();

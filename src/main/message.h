@@ -21,7 +21,7 @@ struct Message {
 std::expected<JsonText, JsonError> to_json_text(const Message& record);
 
 /// The debug form: Message { id: "...", message: "..." }.
-Status write_debug(const Message& record, TextSink& sink);
+void write_debug(const Message& record, TextSink& sink);
 
 }  // namespace fc
 

@@ -1,6 +1,8 @@
 #include "main/run.h"
 
+#include <source_location>
 #include <string>
+#include <string_view>
 
 #include "console/panic.h"
 #include "console/std_streams.h"
@@ -12,21 +14,24 @@
 namespace fc {
 namespace {
 
-// A progress line that cannot be printed ends the run abnormally.
-void print_or_panic(Status status, std::source_location where = std::source_location::current()) {
-  if (status.ok()) return;
+constexpr std::string_view kEndpoint = "127.0.0.1:12345";
+
+// A progress line that could not be printed ends the run abnormally.
+void panic_if_refused(const LineWriter& out,
+                      std::source_location where = std::source_location::current()) {
+  if (out.status().ok()) return;
   StringSink text;
-  (void)text.write("failed printing to stdout: ");
-  (void)status.error().write_display(text);
+  text.write("failed printing to stdout: ");
+  out.status().error().write_display(text);
   panic(text.text(), where);
 }
 
-}  // namespace
-
-Status main(TextSink& out) {
+// The run sequence. Prints its progress lines to `out`, never its failure.
+Status main(LineWriter& out) {
   Result<TcpClientStream> stream = connect_endpoint(kEndpoint);
   if (!stream) return std::move(stream.error());
-  print_or_panic(out.write("Connected to server\n"));
+  out.write("Connected to server\n");
+  panic_if_refused(out);
 
   const Message record{"3", "split"};
   std::expected<JsonText, JsonError> json = to_json_text(record);
@@ -37,28 +42,28 @@ Status main(TextSink& out) {
   if (Status s = send_all(*stream, *prefix); !s.ok()) return s;
   if (Status s = send_all(*stream, json->view()); !s.ok()) return s;
 
-  print_or_panic(out.write("Sent JSON: "));
-  print_or_panic(write_debug(record, out));
-  print_or_panic(out.write("\n"));
+  out.write("Sent JSON: ");
+  write_debug(record, out);
+  out.write("\n");
+  panic_if_refused(out);
   return {};
 }
 
-std::string failure_line(const IoError& error) {
-  StringSink line;
-  (void)line.write("Error: ");
-  (void)error.write_debug(line);
-  (void)line.write("\n");
-  return line.take();
-}
-
+// The exit status for the run's result; an error is written to standard
+// error first, as "Error: <debug form>\n" in one write. If standard error
+// refuses it the status is still 1.
 int report(Status result) {
   if (result.ok()) return 0;
   IoError error = result.take_error();
-  // The line goes out in one write; if standard error refuses it the status
-  // is still 1.
-  (void)write_stderr(failure_line(error));
+  StringSink line;
+  line.write("Error: ");
+  error.write_debug(line);
+  line.write("\n");
+  (void)write_stderr(line.text());
   return 1;
 }
+
+}  // namespace
 
 int run_client() {
   int status;

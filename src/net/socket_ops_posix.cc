@@ -29,8 +29,8 @@ class ResolverError final : public InnerError {
  public:
   explicit ResolverError(int code) : code_(code) {}
 
-  Status write_debug(TextSink& sink) const override { return write_quoted(message(), sink); }
-  Status write_display(TextSink& sink) const override { return sink.write(message()); }
+  void write_debug(TextSink& sink) const override { write_quoted(message(), sink); }
+  void write_display(TextSink& sink) const override { sink.write(message()); }
 
  private:
   std::string message() const {

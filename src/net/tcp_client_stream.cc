@@ -58,7 +58,7 @@ Status send_all(TcpClientStream& stream, std::span<const std::uint8_t> bytes) {
       if (taken.error().is_interrupted()) continue;
       return std::move(taken.error());
     }
-    if (*taken == 0) return IoError::from_fixed(fixed_messages::kWriteZero);
+    if (*taken == 0) return IoError::from_fixed(kWriteZero);
     bytes = bytes.subspan(*taken);
   }
   return {};
