@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "error/io_error.h"
@@ -15,20 +14,6 @@ namespace fc {
 
 /// The most bytes of UTF-8 text converted and handed to the console at once.
 inline constexpr std::size_t kConsoleChunkBytes = 4096;
-
-/// The length of the longest prefix of `text` of at most `limit` bytes that
-/// does not end inside a UTF-8 sequence. Only a sequence, or a maximal
-/// ill-formed part, that the cut would split is held back, so that the pieces
-/// convert to the same UTF-16 as the whole text.
-std::size_t utf8_chunk_length(std::string_view text, std::size_t limit = kConsoleChunkBytes);
-
-/// UTF-8 to UTF-16. Each maximal ill-formed subsequence becomes U+FFFD.
-std::u16string utf8_to_utf16(std::string_view text);
-
-/// How many bytes of `text` the first `units` code units of its UTF-16 form
-/// come from. A character counts as soon as its first unit is included: half
-/// of it is already on the console once that unit is written.
-std::size_t utf8_length_of_units(std::string_view text, std::size_t units);
 
 /// A console that takes UTF-16 text.
 class WideConsole {

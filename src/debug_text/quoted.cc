@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "debug_text/unicode_classes.h"
-#include "debug_text/unicode_utf8.h"
+#include "debug_text/utf.h"
 
 namespace fc {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "debug_text/unicode_classes.h"
-#include "debug_text/unicode_utf8.h"
+#include "debug_text/utf.h"
 
 namespace fc {
 namespace {

@@ -12,6 +12,9 @@ bool is_printable(char32_t cp);
 /// category Mn or Me, or Other_Grapheme_Extend). False above U+10FFFF.
 bool is_grapheme_extend(char32_t cp);
 
+/// Whether `cp` has the Unicode property White_Space.
+bool is_white_space(char32_t cp);
+
 }  // namespace fc
 
 #endif  // FC_DEBUG_TEXT_UNICODE_CLASSES_H_

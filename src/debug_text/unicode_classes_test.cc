@@ -89,5 +89,14 @@ TEST(UnicodeClasses, KnownCodePoints) {
   }
 }
 
+TEST(WhiteSpace, ExactlyTheListedCodePoints) {
+  const char32_t white[] = {0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,  0x1680,
+                            0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
+  for (char32_t c : white) EXPECT_TRUE(is_white_space(c)) << std::hex << +c;
+  const char32_t other[] = {0x08,   0x0E,   0x1F,   0x21,   0x84,   0x86,   0x9F,   0xA1,   0x180E,
+                            0x1FFF, 0x200B, 0x2027, 0x202A, 0x205E, 0x2060, 0x2FFF, 0x3001, 0xFEFF};
+  for (char32_t c : other) EXPECT_FALSE(is_white_space(c)) << std::hex << +c;
+}
+
 }  // namespace
 }  // namespace fc

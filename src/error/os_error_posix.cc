@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "debug_text/utf.h"
 #include "error/message_text.h"
 #include "error/os_error.h"
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "debug_text/utf.h"
 #include "error/message_text.h"
 
 namespace fc {

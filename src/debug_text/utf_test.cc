@@ -1,4 +1,4 @@
-#include "debug_text/unicode_utf8.h"
+#include "debug_text/utf.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +167,116 @@ TEST(DecodeUtf8, EveryOneAndTwoByteInput) {
       if (testing::Test::HasFailure()) return;
     }
   }
+}
+
+TEST(Utf8ChunkLength, NeverEndsInsideASequence) {
+  const std::string a4095(4095, 'a');
+  const std::string a4094(4094, 'a');
+  const std::string a4093(4093, 'a');
+  const std::string a4092(4092, 'a');
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t length;
+  };
+  const Case cases[] = {
+      {"short text whole", "abc\xe2\x82\xac", 6},
+      {"exactly the limit", std::string(4096, 'a'), 4096},
+      {"ASCII over the limit", std::string(5000, 'a'), 4096},
+      {"two-byte across the cut", a4095 + "\xc3\xa9" + "tail", 4095},
+      {"two-byte ending at the cut", a4094 + "\xc3\xa9" + "tail", 4096},
+      {"three-byte, one byte before", a4095 + "\xe2\x82\xac" + "t", 4095},
+      {"three-byte, two bytes before", a4094 + "\xe2\x82\xac" + "t", 4094},
+      {"three-byte ending at the cut", a4093 + "\xe2\x82\xac" + "t", 4096},
+      {"four-byte, one byte before", a4095 + "\xf0\x9f\x98\x80" + "t", 4095},
+      {"four-byte, three bytes before", a4093 + "\xf0\x9f\x98\x80" + "t", 4093},
+      {"four-byte ending at the cut", a4092 + "\xf0\x9f\x98\x80" + "t", 4096},
+      {"stray continuation bytes", a4092 + std::string(8, '\x80'), 4096},
+      {"truncated lead before the cut", a4095 + "\xe2" + "abc", 4096},
+      {"truncated sequence across the cut", a4095 + "\xe2\x82" + "abc", 4095},
+      {"byte that leads nothing before the cut", a4095 + "\xc0\x80", 4096},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utf8_chunk_length(c.text, 4096), c.length) << c.name;
+  }
+}
+
+TEST(Utf8ToUtf16, ConvertsAndReplacesIllFormedSequences) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::u16string wide;
+  };
+  const Case cases[] = {
+      {"empty", "", u""},
+      {"ASCII with a line feed", "Connected to server\n", u"Connected to server\n"},
+      {"two and three bytes", "\xc3\xa9\xe2\x82\xac", u"\u00e9\u20ac"},
+      {"largest of each length", "\x7f\xdf\xbf\xef\xbf\xbf\xf4\x8f\xbf\xbf",
+       u"\u007f\u07ff\uffff\U0010ffff"},
+      {"four bytes give a pair", "a\xf0\x9f\x98\x80z", u"a\xd83d\xde00z"},
+      {"lone continuation", "a\x80z", u"a\ufffdz"},
+      {"overlong two bytes", "\xc0\xaf", u"\ufffd\ufffd"},
+      {"truncated three bytes", "\xe2\x82z", u"\ufffdz"},
+      {"truncated at the end", "a\xf0\x9f\x98", u"a\ufffd"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utf8_to_utf16(c.text), c.wide) << c.name;
+  }
+}
+
+TEST(Utf8LengthOfUnits, CountsACharacterFromItsFirstUnit) {
+  const std::string text = "a\xf0\x9f\x98\x80\xc3\xa9z";  // a, U+1F600, U+00E9, z
+  const std::size_t expected[] = {0, 1, 5, 5, 7, 8, 8};
+  for (std::size_t units = 0; units < std::size(expected); ++units) {
+    EXPECT_EQ(utf8_length_of_units(text, units), expected[units]) << units << " units";
+  }
+}
+
+TEST(Utf16ToUtf8, ConvertsValidUnits) {
+  struct Case {
+    std::u16string units;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {u"", ""},
+      {u"Access is denied.\r\n", "Access is denied.\r\n"},
+      {u"caf\u00e9 \u20ac", "caf\u00e9 \u20ac"},
+      {u"\U0001F600", "\U0001F600"},
+      {u"\U00010000\U0010FFFF", "\U00010000\U0010FFFF"},
+      {u"\uFFFF\u0800\u07FF\u0080\u007F", "\uFFFF\u0800\u07FF\u0080\u007F"},
+      {std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utf16_to_utf8(c.units), c.utf8);
+  }
+}
+
+TEST(Utf16ToUtf8, RefusesUnpairedSurrogates) {
+  const std::u16string cases[] = {
+      {u'a', char16_t(0xD800)},                    // high at the end
+      {char16_t(0xDC00), u'a'},                    // low alone
+      {char16_t(0xD83D), u'a', char16_t(0xDE00)},  // high then not low
+      {char16_t(0xDE00), char16_t(0xD83D)},        // reversed pair
+      {char16_t(0xD800), char16_t(0xD800), char16_t(0xDC00)},
+      {char16_t(0xDFFF)},
+  };
+  for (const std::u16string& units : cases) EXPECT_FALSE(utf16_to_utf8(units).has_value());
+}
+
+TEST(ToValidUtf8, KeepsValidTextAndReplacesEachMaximalBadPart) {
+  struct Case {
+    std::string bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"Connection refused", "Connection refused"},
+      {"caf\u00e9 \U0001F600", "caf\u00e9 \U0001F600"},
+      {"caf\xe9", "caf\ufffd"},      // Latin-1 byte
+      {"\xc3", "\ufffd"},            // truncated at the end
+      {"\xe2\x82x", "\ufffdx"},      // truncated in the middle: one U+FFFD
+      {"\xc0\xaf", "\ufffd\ufffd"},  // overlong: no valid lead
+  };
+  for (const Case& c : cases) EXPECT_EQ(to_valid_utf8(c.bytes), c.text);
 }
 
 }  // namespace

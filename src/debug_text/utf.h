@@ -1,13 +1,16 @@
-#ifndef FC_DEBUG_TEXT_UNICODE_UTF8_H_
-#define FC_DEBUG_TEXT_UNICODE_UTF8_H_
+#ifndef FC_DEBUG_TEXT_UTF_H_
+#define FC_DEBUG_TEXT_UTF_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
-// The program's one UTF-8 decoder and encoder. Inline, as the quoted text
-// form decodes each character that it cannot skip as plain ASCII.
+// The program's one place for UTF-8 and UTF-16: decoding and encoding, the
+// surrogate arithmetic, and the conversions and cuts the platforms need. The
+// decoder and encoder are inline, as the quoted text form decodes each
+// character that it cannot skip as plain ASCII.
 
 namespace fc {
 
@@ -95,6 +98,30 @@ inline void append_utf8(std::string& out, char32_t code_point) {
   }
 }
 
+/// The UTF-16 code units `code_point` takes: two (a surrogate pair) from
+/// U+10000 on, otherwise one.
+inline std::size_t utf16_length(char32_t code_point) { return code_point >= 0x10000 ? 2 : 1; }
+
+/// UTF-8 to UTF-16. Each maximal ill-formed subsequence becomes U+FFFD.
+std::u16string utf8_to_utf16(std::string_view text);
+
+/// Strict UTF-16 to UTF-8: nothing when the units hold an unpaired surrogate.
+std::optional<std::string> utf16_to_utf8(std::u16string_view units);
+
+/// Bytes of unknown encoding as valid UTF-8: every well-formed sequence is
+/// kept, every maximal ill-formed part becomes U+FFFD.
+std::string to_valid_utf8(std::string_view bytes);
+
+/// The length of the longest prefix of `text` of at most `limit` bytes that
+/// does not end inside a UTF-8 sequence. Only a sequence, or a maximal
+/// ill-formed part, that the cut would split is held back, so that the pieces
+/// convert to the same UTF-16 as the whole text.
+std::size_t utf8_chunk_length(std::string_view text, std::size_t limit);
+
+/// How many bytes of `text` the first `units` code units of its UTF-16 form
+/// come from. A character counts as soon as its first unit is included.
+std::size_t utf8_length_of_units(std::string_view text, std::size_t units);
+
 }  // namespace fc
 
-#endif  // FC_DEBUG_TEXT_UNICODE_UTF8_H_
+#endif  // FC_DEBUG_TEXT_UTF_H_
