@@ -5,6 +5,7 @@
 #include "console/std_streams.h"
 
 namespace fc {
+namespace {
 
 std::string panic_text(std::string_view message, const std::source_location& where) {
   std::string text = "thread 'main' panicked at ";
@@ -23,6 +24,8 @@ std::string not_equal_message(std::int64_t left, std::int64_t right) {
   return "assertion `left == right` failed\n  left: " + std::to_string(left) +
          "\n right: " + std::to_string(right);
 }
+
+}  // namespace
 
 void panic(std::string_view message, std::source_location where) {
   // The diagnostic goes out in one write; if standard error refuses it the

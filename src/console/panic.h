@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <source_location>
-#include <string>
 #include <string_view>
 
 namespace fc {
@@ -24,12 +23,6 @@ struct PanicUnwind {};
 /// network start-up's (left: its result, right: 0).
 void assert_equal(std::int64_t left, std::int64_t right,
                   std::source_location where = std::source_location::current());
-
-/// The diagnostic panic() writes, as text; exposed for tests.
-std::string panic_text(std::string_view message, const std::source_location& where);
-
-/// The message of a failed assert_equal; exposed for tests.
-std::string not_equal_message(std::int64_t left, std::int64_t right);
 
 }  // namespace fc
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "debug_text/unicode_reference_ranges.h"
+#include "debug_text/unicode_reference_ranges_testing.h"
 
 namespace fc {
 namespace {

@@ -1,4 +1,4 @@
-// Generates src/debug_text/unicode_reference_ranges.h: the code point ranges
+// Generates src/debug_text/unicode_reference_ranges_testing.h: the code point ranges
 // that are not printable and those with Grapheme_Extend, as plain range lists
 // for the exhaustive test of the tables in unicode_tables.cc.
 //
@@ -21,7 +21,7 @@ const kLastCodePoint = 0x10FFFF;
 
 const scriptDir = path.dirname(fileURLToPath(import.meta.url));
 const repoRoot = path.resolve(scriptDir, '..', '..');
-const outputPath = path.join(repoRoot, 'src', 'debug_text', 'unicode_reference_ranges.h');
+const outputPath = path.join(repoRoot, 'src', 'debug_text', 'unicode_reference_ranges_testing.h');
 
 // The property's expression, anchored so that it must match the whole text of
 // one code point (one or two UTF-16 units).
@@ -68,8 +68,8 @@ function emitFile(notPrintable, extend, pkg) {
 // Reference ranges for the tests only, made from the package's regular
 // expressions code point by code point, independently of the table encoding.
 
-#ifndef FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_H_
-#define FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_H_
+#ifndef FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_TESTING_H_
+#define FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_TESTING_H_
 
 namespace fc::unicode_reference {
 
@@ -87,7 +87,7 @@ ${emitRanges('kGraphemeExtend', extend)}
 
 }  // namespace fc::unicode_reference
 
-#endif  // FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_H_
+#endif  // FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_TESTING_H_
 `;
 }
 

