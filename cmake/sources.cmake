@@ -4,7 +4,8 @@
 # the platforms differ, its POSIX and Windows parts; the CMake files that
 # define the targets only take the lists.
 
-# The library: everything the client is made of but its entry routine.
+# The library: everything the client is made of but its entry routine and
+# its allocation functions.
 set(fc_core_sources
     src/console/console_text.cc
     src/console/panic.cc
