@@ -211,7 +211,7 @@ echo "--- the same packages from a copy in another folder"
 mkdir "$work/elsewhere"
 git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/elsewhere"
 # Only the programs go into the packages: the tests need not be built again.
-make_packages "$work/elsewhere" -DFC_BUILD_TESTS=OFF -DFC_BUILD_BENCHMARKS=OFF
+make_packages "$work/elsewhere" -DFC_BUILD_TESTS=OFF
 checksums "$work/elsewhere" >"$work/there"
 diff "$work/here" "$work/there" || fail "the packages differ between the two folders"
 echo "identical: $(wc -l <"$work/here") packages"

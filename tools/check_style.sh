@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Style and lint checks: the format of every C and C++ file (clang-format 19,
 # .clang-format), and clang-tidy 19 (.clang-tidy) over the Linux sources,
-# read from the compile commands of the release build and, when it has been
-# configured, the fuzz build.
+# read from the compile commands of the release build and, when they have
+# been configured, of the fuzz build and of the bench build (for the sources
+# that only it compiles: the benchmarks).
 # Usage: tools/check_style.sh [format|tidy]   (both when none is given)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +23,7 @@ sources_of() {
 check_tidy() {
   echo "--- clang-tidy"
   local build status=0
-  for build in build/release build/fuzz; do
+  for build in build/release build/fuzz build/bench; do
     if [ ! -f "$build/compile_commands.json" ]; then
       [ "$build" = build/release ] || continue
       echo "no $build/compile_commands.json: run 'cmake --preset release' first" >&2
@@ -32,7 +33,11 @@ check_tidy() {
     # so that two runs at once do not mix their lines, with paths from the
     # tree's root; clang-tidy's progress and its counts of system-header
     # warnings are left out.
-    sources_of "$build" | xargs -P2 -n4 sh -c '
+    if [ "$build" = build/bench ]; then
+      comm -23 <(sources_of "$build") <(sources_of build/release)
+    else
+      sources_of "$build"
+    fi | xargs -r -P2 -n4 sh -c '
       report=$(clang-tidy-19 -p "$0" --quiet "$@" 2>&1); status=$?
       [ -z "$report" ] || printf "%s\n" "$report" |
         grep -v -E "^([0-9]+ warnings? generated\.|\[[0-9]+/[0-9]+\] Processing file .*)$"

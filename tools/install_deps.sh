@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, skipping those
 # already present. Usage: tools/install_deps.sh [base|all|bench]
-#   base:  compiler, CMake, GoogleTest, Google Benchmark
-#   all:   base plus clang-19 with libFuzzer, clang-format and clang-tidy 19,
-#          mingw-w64 with wine for the Windows build, the aarch64 cross
-#          compiler with qemu-user for the 64-bit ARM Linux build, and lintian,
-#          groff and man for the package checks
-#   bench: base plus valgrind and strace for tools/bench_startup.sh
+#   base:  compiler, CMake, GoogleTest
+#   all:   base plus Google Benchmark for the bench preset, clang-19 with
+#          libFuzzer, clang-format and clang-tidy 19, mingw-w64 with wine for
+#          the Windows build, the aarch64 cross compiler with qemu-user for the
+#          64-bit ARM Linux build, and lintian, groff and man for the package
+#          checks
+#   bench: base plus Google Benchmark for the bench preset, and valgrind and
+#          strace for tools/bench_startup.sh
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libgmock-dev googletest libbenchmark-dev)
+packages=(g++ cmake make libgtest-dev libgmock-dev googletest)
 case "${1:-base}" in
-  all) packages+=(clang-19 libclang-rt-19-dev clang-format-19 clang-tidy-19 g++-mingw-w64-x86-64
-         wine wine64 g++-aarch64-linux-gnu qemu-user lintian groff-base man-db) ;;
-  bench) packages+=(valgrind strace) ;;
+  all) packages+=(libbenchmark-dev clang-19 libclang-rt-19-dev clang-format-19 clang-tidy-19
+         g++-mingw-w64-x86-64 wine wine64 g++-aarch64-linux-gnu qemu-user lintian groff-base
+         man-db) ;;
+  bench) packages+=(libbenchmark-dev valgrind strace) ;;
 esac
 
 missing=()
