@@ -9,11 +9,6 @@
 namespace fc {
 
 namespace fixed_messages {
-const FixedMessage kNoAddresses{"could not resolve to any addresses", ErrorKind::InvalidInput};
-const FixedMessage kInvalidSocketAddress{"invalid socket address", ErrorKind::InvalidInput};
-const FixedMessage kInvalidPortValue{"invalid port value", ErrorKind::InvalidInput};
-const FixedMessage kUnexpectedNul{"file name contained an unexpected NUL byte",
-                                  ErrorKind::InvalidInput};
 const FixedMessage kWriteZero{"failed to write whole buffer", ErrorKind::WriteZero};
 const FixedMessage kFlushWriteZero{"failed to write the buffered data", ErrorKind::WriteZero};
 const FixedMessage kPayloadTooLarge{"payload too large for a 32-bit frame length",

@@ -126,12 +126,10 @@ std::unexpected<IoError> take_error(Result<T>& result) {
   return std::unexpected<IoError>(std::move(result.error()));
 }
 
-/// The constant records of the errors this program raises itself.
+/// Constant records of errors that the program raises itself, for the layers
+/// that keep none of their own. A layer's own records sit in its headers as
+/// `inline constexpr`, which gives each one address in the whole program.
 namespace fixed_messages {
-extern const FixedMessage kNoAddresses;
-extern const FixedMessage kInvalidSocketAddress;
-extern const FixedMessage kInvalidPortValue;
-extern const FixedMessage kUnexpectedNul;
 extern const FixedMessage kWriteZero;
 extern const FixedMessage kFlushWriteZero;
 extern const FixedMessage kPayloadTooLarge;
