@@ -73,7 +73,7 @@ void expect_outcome(std::string_view endpoint, const Outcome& expected) {
   if (expected.error != nullptr) {
     EXPECT_TRUE(lookups.empty());
     EXPECT_TRUE(tried.empty());
-    // The very record the rules raise, whichever file names it.
+    // The record itself, raised in another file: one address everywhere.
     EXPECT_EQ(socket.error().fixed(), expected.error);
     return;
   }
