@@ -27,6 +27,7 @@ set(fc_core_sources
     src/main/line_writer.cc
     src/main/message.cc
     src/main/run.cc
+    src/net/endpoint.cc
     src/net/host_text.cc
     src/net/socket_address.cc
     src/net/tcp_client_stream.cc)
@@ -73,8 +74,8 @@ set(fc_unit_test_sources
     src/json/json_writer_test.cc
     src/main/line_writer_test.cc
     src/main/message_test.cc
+    src/net/endpoint_test.cc
     src/net/host_text_test.cc
-    src/net/resolve_endpoint_test.cc
     src/net/socket_address_test.cc
     src/net/tcp_client_stream_test.cc)
 set(fc_unit_test_posix_sources

@@ -1,7 +1,8 @@
-// Endpoint texts from arbitrary bytes through resolve_endpoint, with the name
-// lookup replaced: a literal never reaches the resolver; any other text is
-// cut at its last ':' and its port read exactly by the port rules, or it
-// fails with the matching error before any lookup.
+// Endpoint texts from arbitrary bytes through connect_endpoint's steps, with
+// the name lookup and the connect step replaced: a literal never reaches the
+// resolver and is the one address tried; any other text is cut at its last
+// ':' and its port read exactly by the port rules, or it fails with the
+// matching error before any lookup or connection attempt.
 
 #include <charconv>
 #include <cstddef>
@@ -10,7 +11,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "net/tcp_client_stream.h"
+#include "net/connect_loop.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace fc;
   std::string_view text(reinterpret_cast<const char*>(data), size);
   const SocketAddress resolved = Ipv4Address{{192, 0, 2, 1}, 7};
+  constexpr NativeSocket kConnected = 42;
 
   int lookups = 0;
   std::string_view looked_up_host;
@@ -44,27 +46,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     looked_up_port = port;
     return Result<std::vector<SocketAddress>>(std::vector<SocketAddress>{resolved});
   };
-  Result<std::vector<SocketAddress>> addresses = resolve_endpoint_with(text, resolver);
+  // Every address is taken, so the first one tried is the only one.
+  std::vector<SocketAddress> tried;
+  auto accepting_connect = [&](const SocketAddress& address) -> Result<NativeSocket> {
+    tried.push_back(address);
+    return kConnected;
+  };
+  Result<NativeSocket> socket = connect_endpoint_with(text, resolver, accepting_connect);
 
   if (std::optional<SocketAddress> literal = parse_socket_address(text)) {
     fuzz_check(lookups == 0, "a literal needs no lookup", text);
-    fuzz_check(addresses && *addresses == std::vector<SocketAddress>{*literal},
-               "a literal is the whole address list", text);
+    fuzz_check(socket && tried == std::vector<SocketAddress>{*literal},
+               "a literal is the one address tried", text);
     return 0;
   }
   std::size_t colon = text.rfind(':');
   if (colon == std::string_view::npos) {
-    fuzz_check(!addresses && has_message(addresses.error(), fixed_messages::kInvalidSocketAddress),
+    fuzz_check(!socket && has_message(socket.error(), kInvalidSocketAddress),
                "no colon: invalid socket address", text);
-    fuzz_check(lookups == 0, "no lookup without a colon", text);
+    fuzz_check(lookups == 0 && tried.empty(), "no lookup or attempt without a colon", text);
     return 0;
   }
   std::optional<std::uint16_t> port = expected_port(text.substr(colon + 1));
   fuzz_check(parse_port_text(text.substr(colon + 1)) == port, "port rules", text);
   if (!port) {
-    fuzz_check(!addresses && has_message(addresses.error(), fixed_messages::kInvalidPortValue),
+    fuzz_check(!socket && has_message(socket.error(), kInvalidPortValue),
                "bad port: invalid port value", text);
-    fuzz_check(lookups == 0, "no lookup with a bad port", text);
+    fuzz_check(lookups == 0 && tried.empty(), "no lookup or attempt with a bad port", text);
     return 0;
   }
   fuzz_check(lookups == 1, "one lookup", text);
@@ -72,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz_check(looked_up_host.data() == text.data() && looked_up_host.size() == colon,
              "host is the text before the last colon", text);
   fuzz_check(looked_up_port == *port, "port is the text after the last colon", text);
-  fuzz_check(addresses && *addresses == std::vector<SocketAddress>{resolved},
-             "the lookup's answer is returned", text);
+  fuzz_check(socket && *socket == kConnected && tried == std::vector<SocketAddress>{resolved},
+             "the lookup's answer is the address tried", text);
   return 0;
 }

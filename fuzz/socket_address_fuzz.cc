@@ -9,7 +9,7 @@
 
 #include "fuzz_check.h"
 #include "net/socket_address.h"
-#include "net/socket_address_reference_posix.h"
+#include "net/socket_address_reference_posix_testing.h"
 #include "net/socket_address_testing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,13 +1,14 @@
 // Endpoints whose name stands for several addresses, tried against real
-// sockets on the loopback interface. The lookup itself is replaced: no name
-// here resolves to more than one address on every machine.
+// sockets on the loopback interface through connect_endpoint's own steps.
+// The lookup itself is replaced: no name here resolves to more than one
+// address on every machine.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "net/tcp_client_stream.h"
+#include "net/connect_loop.h"
 #include "support/receiver.h"
 
 namespace fc::testing {
@@ -33,8 +34,9 @@ SocketAddress unscoped_link_local(std::uint16_t port) {
   return address;
 }
 
-// Resolves "several.test:<port>" to the given addresses and connects, the
-// way connect_endpoint does, recording every attempt.
+// Connects to "several.test:<port>" with connect_endpoint's steps and the
+// real connect step, the lookup answering with the given addresses;
+// records every attempt.
 struct Attempts {
   std::vector<SocketAddress> tried;
   std::vector<std::optional<std::int32_t>> codes;  // nothing: connected
@@ -48,14 +50,13 @@ Result<NativeSocket> connect_several(std::uint16_t port, std::vector<SocketAddre
     EXPECT_EQ(asked_port, port);
     return Result<std::vector<SocketAddress>>(answer);
   };
-  Result<std::vector<SocketAddress>> addresses = resolve_endpoint_with(endpoint, resolver);
-  if (!addresses) return take_error(addresses);
-  return connect_first(*addresses, [&](const SocketAddress& address) {
+  auto recorded_connect = [&](const SocketAddress& address) {
     attempts->tried.push_back(address);
     Result<NativeSocket> socket = connect_address(address);
     attempts->codes.push_back(socket ? std::nullopt : socket.error().os_code());
     return socket;
-  });
+  };
+  return connect_endpoint_with(endpoint, resolver, recorded_connect);
 }
 
 std::optional<std::int32_t> lone_attempt_code(const SocketAddress& address) {

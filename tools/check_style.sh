@@ -4,7 +4,7 @@
 # read from the compile commands of the release build and, when they have
 # been configured, of the fuzz build and of the bench build (for the sources
 # that only it compiles: the benchmarks).
-# Usage: tools/check_style.sh [format|tidy]   (both when none is given)
+# Usage: tools/check_style.sh [format|tidy]   (both, and the source lists, when none is given)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,11 +46,22 @@ check_tidy() {
   return $status
 }
 
+# Every C++ source of the tree is in a target's list: one left out would
+# silently not be built, a test not run.
+check_lists() {
+  echo "--- source lists"
+  local unlisted
+  unlisted=$(comm -23 <(git ls-files 'src/*.cc' 'tests/*.cc' 'tools/*.cc' 'fuzz/*.cc' | sort) \
+    <(grep -oE '(src|tests|tools|fuzz)/[A-Za-z0-9_/]+\.cc' cmake/sources.cmake | sort -u))
+  [ -z "$unlisted" ] || { echo "not in cmake/sources.cmake: $unlisted" >&2; return 1; }
+}
+
 case "${1:-all}" in
   format) check_format ;;
   tidy) check_tidy ;;
   all)
     check_format
+    check_lists
     check_tidy
     ;;
   *) echo "usage: tools/check_style.sh [format|tidy]" >&2; exit 2 ;;

@@ -8,14 +8,6 @@
 
 namespace fc {
 
-namespace fixed_messages {
-const FixedMessage kNoAddresses{"could not resolve to any addresses", ErrorKind::InvalidInput};
-const FixedMessage kInvalidSocketAddress{"invalid socket address", ErrorKind::InvalidInput};
-const FixedMessage kInvalidPortValue{"invalid port value", ErrorKind::InvalidInput};
-const FixedMessage kUnexpectedNul{"file name contained an unexpected NUL byte",
-                                  ErrorKind::InvalidInput};
-}  // namespace fixed_messages
-
 IoError IoError::from_os_code(std::int32_t code) noexcept {
   return IoError((std::uintptr_t{static_cast<std::uint32_t>(code)} << 32) | kOs);
 }

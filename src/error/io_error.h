@@ -122,16 +122,10 @@ std::unexpected<IoError> take_error(Result<T>& result) {
   return std::unexpected<IoError>(std::move(result.error()));
 }
 
-/// Every writer's error when a device takes nothing of a write.
+/// Every writer's error when a device takes nothing of a write. A layer's own
+/// records sit in its headers like this one, as `inline constexpr`, which
+/// gives each one address in the whole program.
 inline constexpr FixedMessage kWriteZero{"failed to write whole buffer", ErrorKind::WriteZero};
-
-/// The constant records of the errors this program raises itself.
-namespace fixed_messages {
-extern const FixedMessage kNoAddresses;
-extern const FixedMessage kInvalidSocketAddress;
-extern const FixedMessage kInvalidPortValue;
-extern const FixedMessage kUnexpectedNul;
-}  // namespace fixed_messages
 
 }  // namespace fc
 

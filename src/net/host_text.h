@@ -21,7 +21,6 @@ class HostText {
   /// False when the host text itself holds a NUL byte.
   bool valid() const { return valid_; }
   const char* c_str() const { return text_; }
-  bool on_heap() const { return heap_ != nullptr; }
 
  private:
   char stack_[kStackBytes];

@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "net/tcp_client_stream.h"
+#include "net/endpoint.h"
 
 namespace {
 thread_local bool counting = false;

@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "net/socket_address.h"
-#include "net/socket_address_reference_posix.h"
+#include "net/socket_address_reference_posix_testing.h"
 #include "net/socket_address_testing.h"
 
 namespace fc {

@@ -28,8 +28,13 @@ void ensure_network_started();
 /// Shuts the network layer down if it was started. Called once at exit.
 void shut_down_network();
 
+/// A host text holding a NUL byte, which the system resolver cannot be given.
+inline constexpr FixedMessage kUnexpectedNul{"file name contained an unexpected NUL byte",
+                                             ErrorKind::InvalidInput};
+
 /// Looks `host` up with the system resolver; the port is set in every address.
-/// Families other than IPv4 and IPv6 are skipped; the list may be empty.
+/// Families other than IPv4 and IPv6 are skipped; the list may be empty. A
+/// host with a NUL byte is kUnexpectedNul, after the network has started.
 Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std::uint16_t port);
 
 /// A new stream socket of the address's family, never inherited by children.

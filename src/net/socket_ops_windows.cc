@@ -51,7 +51,7 @@ Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std:
   ensure_network_started();
   HostText host_text(host);
   if (!host_text.valid()) {
-    return std::unexpected(IoError::from_fixed(fixed_messages::kUnexpectedNul));
+    return std::unexpected(IoError::from_fixed(kUnexpectedNul));
   }
 
   addrinfo hints;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "net/endpoint.h"
 #include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"
 

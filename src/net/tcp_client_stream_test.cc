@@ -2,69 +2,77 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
+#include <string_view>
 #include <vector>
+
+#include "net/connect_loop.h"
+#include "net/endpoint.h"
 
 namespace fc {
 namespace {
-
-TEST(ParsePortText, Table) {
-  struct Case {
-    std::string_view text;
-    std::optional<std::uint16_t> port;
-  };
-  const Case cases[] = {
-      {"80", 80},       {"+80", 80},       {"0", 0},      {"00080", 80},
-      {"65535", 65535}, {"065535", 65535}, {"65536", {}}, {"99999999999999999999", {}},
-      {"", {}},         {"+", {}},         {"-", {}},     {"-1", {}},
-      {"++1", {}},      {"80x", {}},       {" 80", {}},   {"80 ", {}},
-      {"1]", {}},       {"0x50", {}},      {"+0", 0},     {"4294967376", {}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(parse_port_text(c.text), c.port) << c.text;
-}
-
-std::string fixed_message_of(const IoError& error) {
-  return error.fixed() != nullptr ? std::string(error.fixed()->message) : "(not fixed)";
-}
 
 SocketAddress v4(std::uint8_t last, std::uint16_t port) {
   return Ipv4Address{{127, 0, 0, last}, port};
 }
 
-TEST(ConnectFirst, TriesEachAddressOnceInOrderAndKeepsTheLastError) {
+// connect_endpoint's steps for a name that the lookup answers with `answer`.
+template <typename Connect>
+Result<NativeSocket> connect_over(const std::vector<SocketAddress>& answer, Connect&& connect) {
+  auto lookup = [&](std::string_view, std::uint16_t) {
+    return Result<std::vector<SocketAddress>>(answer);
+  };
+  return connect_endpoint_with("several.test:1", lookup, connect);
+}
+
+TEST(ConnectEndpoint, TriesEachAddressOnceInOrderAndKeepsTheLastError) {
   std::vector<SocketAddress> tried;
   auto refuse_all = [&](const SocketAddress& address) -> Result<NativeSocket> {
     tried.push_back(address);
     return std::unexpected(IoError::from_os_code(static_cast<std::int32_t>(tried.size())));
   };
-  auto result = connect_first({v4(1, 1), v4(2, 2), v4(3, 3)}, refuse_all);
+  auto result = connect_over({v4(1, 1), v4(2, 2), v4(3, 3)}, refuse_all);
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().os_code(), 3) << "only the last attempt's error is reported";
   EXPECT_EQ(tried, (std::vector<SocketAddress>{v4(1, 1), v4(2, 2), v4(3, 3)}));
 }
 
-TEST(ConnectFirst, StopsAtTheFirstSuccess) {
+TEST(ConnectEndpoint, StopsAtTheFirstSuccess) {
   std::vector<SocketAddress> tried;
   auto second_accepts = [&](const SocketAddress& address) -> Result<NativeSocket> {
     tried.push_back(address);
     if (tried.size() == 2) return NativeSocket{42};
     return std::unexpected(IoError::from_os_code(111));
   };
-  auto result = connect_first({v4(1, 1), v4(2, 2), v4(3, 3)}, second_accepts);
+  auto result = connect_over({v4(1, 1), v4(2, 2), v4(3, 3)}, second_accepts);
   ASSERT_TRUE(result.has_value());
   EXPECT_EQ(*result, NativeSocket{42});
   EXPECT_EQ(tried.size(), 2u);
 }
 
-TEST(ConnectFirst, EmptyListCannotResolve) {
+TEST(ConnectEndpoint, EmptyListCannotResolve) {
   auto never = [](const SocketAddress&) -> Result<NativeSocket> {
     ADD_FAILURE() << "no address to try";
     return NativeSocket{0};
   };
-  auto result = connect_first({}, never);
+  auto result = connect_over({}, never);
   ASSERT_FALSE(result.has_value());
-  EXPECT_EQ(fixed_message_of(result.error()), "could not resolve to any addresses");
+  EXPECT_EQ(result.error().fixed(), &kNoAddresses);
+}
+
+TEST(ConnectEndpoint, FixedMessageRecords) {
+  const struct {
+    const FixedMessage& record;
+    std::string_view message;
+  } cases[] = {
+      {kNoAddresses, "could not resolve to any addresses"},
+      {kInvalidSocketAddress, "invalid socket address"},
+      {kInvalidPortValue, "invalid port value"},
+      {kUnexpectedNul, "file name contained an unexpected NUL byte"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.record.message, c.message);
+    EXPECT_EQ(c.record.kind, ErrorKind::InvalidInput) << c.message;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-#ifndef FC_NET_SOCKET_ADDRESS_REFERENCE_POSIX_H_
-#define FC_NET_SOCKET_ADDRESS_REFERENCE_POSIX_H_
+#ifndef FC_NET_SOCKET_ADDRESS_REFERENCE_POSIX_TESTING_H_
+#define FC_NET_SOCKET_ADDRESS_REFERENCE_POSIX_TESTING_H_
 
 // A second reading of literal socket addresses for tests and fuzz targets,
 // built from the platform's inet_pton for the address parts and
@@ -67,4 +67,4 @@ inline std::optional<SocketAddress> reference_parse(std::string_view text) {
 
 }  // namespace fc
 
-#endif  // FC_NET_SOCKET_ADDRESS_REFERENCE_POSIX_H_
+#endif  // FC_NET_SOCKET_ADDRESS_REFERENCE_POSIX_TESTING_H_
