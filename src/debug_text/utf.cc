@@ -7,10 +7,15 @@ namespace {
 
 constexpr char32_t kFirstHighSurrogate = 0xD800;
 constexpr char32_t kFirstLowSurrogate = 0xDC00;
+constexpr char32_t kLastLowSurrogate = 0xDFFF;
 constexpr char32_t kFirstPairedCodePoint = 0x10000;
 
-bool is_high_surrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool is_high_surrogate(char32_t unit) {
+  return unit >= kFirstHighSurrogate && unit < kFirstLowSurrogate;
+}
+bool is_low_surrogate(char32_t unit) {
+  return unit >= kFirstLowSurrogate && unit <= kLastLowSurrogate;
+}
 
 void append_utf16(std::u16string& out, char32_t code_point) {
   if (code_point < kFirstPairedCodePoint) {
