@@ -2,6 +2,7 @@
 #define FC_CONSOLE_STD_STREAMS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "error/io_error.h"
@@ -25,6 +26,13 @@ class OutputDevice {
 /// are discarded; a stream that is there but refuses writes is a failure.
 /// Called once, before anything is opened.
 void claim_standard_streams();
+
+/// A socket or file the process has just opened, kept out of the standard
+/// streams' places: on POSIX a descriptor that landed in one (possible only
+/// where claim_standard_streams() could not hold it) moves above them, or is
+/// closed and refused as too many open files where the descriptor limit
+/// leaves no room there. A Windows handle never takes such a place.
+Result<std::uint64_t> clear_of_standard_streams(std::uint64_t handle);
 
 /// The process's standard output and standard error devices.
 OutputDevice& stdout_device();

@@ -70,6 +70,16 @@ void claim_standard_streams() {
   if (closed[STDERR_FILENO]) g_stderr.set_missing();
 }
 
+// EINVAL or EMFILE from the move both mean no room above the standard slots.
+Result<std::uint64_t> clear_of_standard_streams(std::uint64_t handle) {
+  int fd = static_cast<int>(handle);
+  if (fd > STDERR_FILENO) return handle;
+  int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  close(fd);
+  if (moved < 0) return std::unexpected(IoError::from_os_code(EMFILE));
+  return static_cast<std::uint64_t>(moved);
+}
+
 OutputDevice& stdout_device() { return g_stdout; }
 OutputDevice& stderr_device() { return g_stderr; }
 

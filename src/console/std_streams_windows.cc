@@ -87,6 +87,8 @@ void claim_standard_streams() {
   drop_if_dangling(STD_ERROR_HANDLE);
 }
 
+Result<std::uint64_t> clear_of_standard_streams(std::uint64_t handle) { return handle; }
+
 OutputDevice& stdout_device() { return g_stdout; }
 OutputDevice& stderr_device() { return g_stderr; }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "console/std_streams.h"
 #include "debug_text/text_sink.h"
 #include "debug_text/quoted.h"
 #include "net/host_text.h"
@@ -62,18 +63,6 @@ IoError resolver_error(int code, int saved_errno) {
   return IoError::custom(resolver_error_kind(code), std::make_unique<ResolverError>(code));
 }
 
-// A socket in a standard slot (a stream the process was started without,
-// whose place could not be held) would take text meant for that stream: it
-// moves above them. Where the descriptor limit leaves no room there, which is
-// EINVAL or EMFILE from the move, the socket is refused as too many open files.
-Result<NativeSocket> above_standard_slots(int fd) {
-  if (fd > STDERR_FILENO) return static_cast<NativeSocket>(fd);
-  int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  close(fd);
-  if (moved < 0) return std::unexpected(IoError::from_os_code(EMFILE));
-  return static_cast<NativeSocket>(moved);
-}
-
 }  // namespace
 
 // POSIX sockets need no start-up or shut-down.
@@ -101,7 +90,7 @@ Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std:
 Result<NativeSocket> open_socket(const SocketAddress& address) {
   int family = std::holds_alternative<Ipv4Address>(address) ? AF_INET : AF_INET6;
   int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd >= 0) return above_standard_slots(fd);
+  if (fd >= 0) return clear_of_standard_streams(static_cast<NativeSocket>(fd));
   if (errno != EINVAL) return std::unexpected(last_os_error());
 
   // A system that refuses SOCK_CLOEXEC: create plainly, then set the flag.
@@ -112,7 +101,7 @@ Result<NativeSocket> open_socket(const SocketAddress& address) {
     close(fd);
     return std::unexpected(std::move(error));
   }
-  return above_standard_slots(fd);
+  return clear_of_standard_streams(static_cast<NativeSocket>(fd));
 }
 
 Result<NativeSocket> connect_address(const SocketAddress& address) {
