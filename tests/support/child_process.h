@@ -1,6 +1,7 @@
 #ifndef FC_TESTS_SUPPORT_CHILD_PROCESS_H_
 #define FC_TESTS_SUPPORT_CHILD_PROCESS_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,8 +31,16 @@ struct ChildOptions {
   /// descriptor limit and its file-size limit in bytes); -1 keeps the runner's.
   long open_files_limit = -1;
   long file_size_limit = -1;
+  /// POSIX only: once this turns true the child is asked to stop (SIGINT).
+  const std::atomic<bool>* interrupt_when = nullptr;
+  /// How long the reader of a captured standard output waits before it
+  /// reads, as a consumer that stalls would.
+  int out_pause_ms = 0;
   int timeout_seconds = 30;
 };
+
+/// Whether the runner can set the child's limits and interrupt it (POSIX).
+bool runner_limits_and_interrupts();
 
 struct ChildResult {
   bool exited = false;     ///< ended by returning or exiting

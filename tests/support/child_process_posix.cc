@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -85,24 +86,36 @@ double now_seconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-// Reads both capture pipes until they close or the deadline passes.
-bool drain(int out_fd, int err_fd, ChildResult* result, double deadline) {
-  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+// Reads both capture pipes until they close (each is closed, and set to -1,
+// at its end) or the deadline passes. Standard output is left unread for the
+// pause asked for, and the child is interrupted once asked to.
+bool drain(Pipe& out, Pipe& err, pid_t pid, const ChildOptions& options, ChildResult* result,
+           double deadline) {
+  int* fds[2] = {&out.read, &err.read};
   std::string* sinks[2] = {&result->out, &result->err};
-  while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-    double left = deadline - now_seconds();
-    if (left <= 0) return false;
-    int ready = poll(fds, 2, static_cast<int>(left * 1000) + 1);
+  double out_from = now_seconds() + options.out_pause_ms / 1000.0;
+  bool interrupt_pending = options.interrupt_when != nullptr;
+  while (*fds[0] >= 0 || *fds[1] >= 0) {
+    double now = now_seconds();
+    if (now >= deadline) return false;
+    if (interrupt_pending && options.interrupt_when->load()) {
+      kill(pid, SIGINT);
+      interrupt_pending = false;
+    }
+    bool out_paused = now < out_from;
+    double wait = std::min(deadline, out_paused ? out_from : deadline) - now;
+    if (interrupt_pending) wait = std::min(wait, 0.02);
+    pollfd entries[2] = {{out_paused ? -1 : *fds[0], POLLIN, 0}, {*fds[1], POLLIN, 0}};
+    int ready = poll(entries, 2, static_cast<int>(wait * 1000) + 1);
     if (ready < 0 && errno != EINTR) return false;
     for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      if (entries[i].fd < 0 || entries[i].revents == 0) continue;
       char buffer[4096];
-      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      ssize_t n = read(*fds[i], buffer, sizeof buffer);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<std::size_t>(n));
       } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
+        close_fd(*fds[i]);
       }
     }
   }
@@ -150,7 +163,7 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
 
   ChildResult result;
   double deadline = now_seconds() + options.timeout_seconds;
-  if (!drain(out.read, err.read, &result, deadline)) {
+  if (!drain(out, err, pid, options, &result, deadline)) {
     result.timed_out = true;
     kill(pid, SIGKILL);
   }
@@ -168,5 +181,7 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
   }
   return result;
 }
+
+bool runner_limits_and_interrupts() { return true; }
 
 }  // namespace fc::testing

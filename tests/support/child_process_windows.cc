@@ -151,8 +151,9 @@ std::mutex g_spawn_mutex;
 }  // namespace
 
 ChildResult run_native(const std::string& program, const ChildOptions& options) {
-  if (options.open_files_limit >= 0 || options.file_size_limit >= 0) {
-    throw std::runtime_error("limits for the child exist only on POSIX");
+  if (options.open_files_limit >= 0 || options.file_size_limit >= 0 ||
+      options.interrupt_when != nullptr) {
+    throw std::runtime_error("limits for the child and interrupting it exist only on POSIX");
   }
   Handle out_read, err_read, unused;
   Handle in = plan_stream(options.in, "", true, &unused);
@@ -194,6 +195,7 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
 
   ChildResult result;
   std::thread out_reader([&] {
+    Sleep(static_cast<DWORD>(options.out_pause_ms));
     if (out_read.get() != nullptr) read_all(out_read.get(), &result.out);
   });
   std::thread err_reader([&] {
@@ -216,5 +218,7 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
   }
   return result;
 }
+
+bool runner_limits_and_interrupts() { return false; }
 
 }  // namespace fc::testing
