@@ -53,7 +53,10 @@ set(fc_client_sources
 
 # The receiver, and its system calls, which the end-to-end tests use too.
 set(fc_sink_sources
-    tools/frame_sink.cc)
+    tools/frame_sink.cc
+    tools/sink_options.cc
+    tools/sink_output.cc
+    tools/sink_server.cc)
 set(fc_sink_platform_posix_sources
     tools/sink_platform_posix.cc)
 set(fc_sink_platform_windows_sources

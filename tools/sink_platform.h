@@ -17,16 +17,19 @@ using SocketHandle = std::uint64_t;
 /// Never a valid socket.
 inline constexpr SocketHandle kNoSocket = ~SocketHandle{0};
 
-/// Sets the process up for serving: a peer that goes away never kills it,
-/// standard output takes bytes unchanged, Ctrl-C asks it to stop, and it
-/// may hold as many sockets as the system lets it.
+/// Sets the process up for serving, as the client is set up (the standard
+/// streams' places held, no signal from a failed write), and more: Ctrl-C
+/// (SIGTERM too on POSIX) asks it to stop, it may hold as many sockets as the
+/// system lets it, and a large buffer's memory goes back to the system when
+/// it is freed.
 void prepare_process();
 
 /// Whether a stop was asked for.
 bool stop_requested();
 
-/// A socket listening on 127.0.0.1:`port` (0: any free port), or kNoSocket
-/// with the reason. Starts the platform's network layer where it needs one.
+/// A socket listening on 127.0.0.1:`port` (0: any free port), never in a
+/// standard stream's place, or kNoSocket with the reason. Starts the platform's network layer where
+/// it needs one.
 SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why);
 
 /// The largest listen backlog the system takes.
@@ -63,13 +66,24 @@ bool make_non_blocking(SocketHandle socket);
 void reset_on_close(SocketHandle socket);
 
 /// The next connection, skipping any its peer abandoned before it was
-/// taken, or kNoSocket; then last_call_interrupted() tells whether only a
-/// signal cut the wait short, and last_call_would_block() whether a
-/// non-blocking listener has none waiting.
+/// taken, never in a standard stream's place, or kNoSocket; then last_call_interrupted() tells
+/// whether only a signal cut the wait short, and last_call_would_block() whether a non-blocking
+/// listener has none waiting.
 SocketHandle accept_connection(SocketHandle listener);
 
 /// One receive: the count of bytes read, 0 at the end of the stream, or -1.
 long receive(SocketHandle socket, std::uint8_t* data, std::size_t size);
+
+/// As receive(), but the bytes stay to be received again.
+long peek(SocketHandle socket, std::uint8_t* data, std::size_t size);
+
+/// How many bytes the socket holds that a receive would take at once; 0 when
+/// that cannot be told.
+std::size_t bytes_waiting(SocketHandle socket);
+
+/// Waits until standard output, which refused a write because it would have
+/// to wait (a non-blocking descriptor that is full), may take bytes again.
+void wait_for_output_room();
 
 /// Whether the last failed call was only cut short by a signal.
 bool last_call_interrupted();

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "console/std_streams.h"
+#include "main/process.h"
 #include "sink_platform.h"
 
 namespace fc::sink {
@@ -22,15 +25,30 @@ void on_interrupt(int) { g_stop = 1; }
 
 int fd_of(SocketHandle socket) { return static_cast<int>(socket); }
 
+// A new descriptor out of the standard streams' places; kNoSocket, with errno
+// set, when there is no room for it.
+SocketHandle kept_clear(int fd) {
+  if (fd < 0) return kNoSocket;
+  Result<std::uint64_t> moved = clear_of_standard_streams(static_cast<std::uint64_t>(fd));
+  if (moved) return *moved;
+  errno = moved.error().os_code().value_or(EMFILE);
+  return kNoSocket;
+}
+
 }  // namespace
 
 void prepare_process() {
+  fc::prepare_process();
   struct sigaction action{};
   action.sa_handler = on_interrupt;  // no SA_RESTART: a wait must return
-  // None of these can fail for these signals.
+  // Neither call can fail for these signals.
   (void)sigaction(SIGINT, &action, nullptr);
   (void)sigaction(SIGTERM, &action, nullptr);
-  (void)signal(SIGPIPE, SIG_IGN);
+  // glibc raises its threshold for mapping a block of its own after each
+  // large block is freed, and keeps later ones of that size in its heap, which
+  // it seldom gives back: a fixed threshold makes every frame buffer of 128
+  // KiB or more a mapping of its own, returned to the system once printed.
+  (void)mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   // Every peer takes a descriptor: the soft limit (often 1024) goes up to
   // the hard one. Failing that, the soft limit stands.
   rlimit files{};
@@ -43,11 +61,12 @@ void prepare_process() {
 bool stop_requested() { return g_stop != 0; }
 
 SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) {
-  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener < 0) {
+  SocketHandle handle = kept_clear(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (handle == kNoSocket) {
     *why = last_error_text();
     return kNoSocket;
   }
+  int listener = fd_of(handle);
   int yes = 1;
   setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
@@ -60,7 +79,7 @@ SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why) 
     close(listener);
     return kNoSocket;
   }
-  return static_cast<SocketHandle>(listener);
+  return handle;
 }
 
 int largest_backlog() { return SOMAXCONN; }
@@ -99,11 +118,27 @@ SocketHandle accept_connection(SocketHandle listener) {
   do {
     fd = accept4(fd_of(listener), nullptr, nullptr, SOCK_CLOEXEC);
   } while (fd < 0 && errno == ECONNABORTED);
-  return fd < 0 ? kNoSocket : static_cast<SocketHandle>(fd);
+  return kept_clear(fd);
 }
 
 long receive(SocketHandle socket, std::uint8_t* data, std::size_t size) {
   return static_cast<long>(recv(fd_of(socket), data, size, 0));
+}
+
+long peek(SocketHandle socket, std::uint8_t* data, std::size_t size) {
+  return static_cast<long>(recv(fd_of(socket), data, size, MSG_PEEK));
+}
+
+std::size_t bytes_waiting(SocketHandle socket) {
+  int count = 0;
+  if (ioctl(fd_of(socket), FIONREAD, &count) != 0 || count < 0) return 0;
+  return static_cast<std::size_t>(count);
+}
+
+void wait_for_output_room() {
+  pollfd output{STDOUT_FILENO, POLLOUT, 0};
+  // A signal or an error ends the wait too: the write that follows tells.
+  (void)poll(&output, 1, -1);
 }
 
 bool last_call_interrupted() { return errno == EINTR; }

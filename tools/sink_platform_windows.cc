@@ -1,15 +1,12 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "main/process.h"
 #include "sink_platform.h"
 
 namespace fc::sink {
@@ -51,10 +48,10 @@ bool start_winsock() {
 
 // Ctrl-C and Ctrl-Break ask for a stop; a wait is not cut short by them,
 // so the serving loop looks for the request between waits. A peer that goes
-// away never raises a signal here, and WSAPoll takes any number of sockets.
+// away never raises a signal here, WSAPoll takes any number of sockets, and
+// the system's heap gives large blocks back when they are freed.
 void prepare_process() {
-  // Payload bytes go out as received: no line-ending translation.
-  _setmode(_fileno(stdout), _O_BINARY);
+  fc::prepare_process();
   (void)SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
@@ -135,6 +132,21 @@ long receive(SocketHandle socket, std::uint8_t* data, std::size_t size) {
   int length = static_cast<int>(std::min<std::size_t>(size, 1 << 30));
   return recv(native(socket), reinterpret_cast<char*>(data), length, 0);
 }
+
+long peek(SocketHandle socket, std::uint8_t* data, std::size_t size) {
+  int length = static_cast<int>(std::min<std::size_t>(size, 1 << 30));
+  return recv(native(socket), reinterpret_cast<char*>(data), length, MSG_PEEK);
+}
+
+std::size_t bytes_waiting(SocketHandle socket) {
+  u_long count = 0;
+  if (ioctlsocket(native(socket), FIONREAD, &count) != 0) return 0;
+  return count;
+}
+
+// Standard handles here block until written; only a pipe set not to wait
+// could refuse, and it says so as a write of nothing.
+void wait_for_output_room() { Sleep(1); }
 
 bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
 

@@ -1,0 +1,39 @@
+#ifndef FC_TOOLS_SINK_OPTIONS_H_
+#define FC_TOOLS_SINK_OPTIONS_H_
+
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <string>
+
+// frame-sink's command line.
+
+namespace fc::sink {
+
+struct Options {
+  std::uint32_t connections = 0;  ///< stop once this many have ended; 0: never
+  std::uint16_t port = 12345;
+  std::uint32_t idle_seconds = 10;  ///< a peer silent this long is dropped
+  std::uint32_t memory_mib = 64;    ///< the most frame bytes held at once, in MiB
+};
+
+enum class Action { kServe, kHelp, kVersion };
+
+struct Command {
+  Action action = Action::kServe;
+  Options options;
+};
+
+/// The usage lines, for standard error after a fault and atop the help.
+extern const char kUsage[];
+/// What follows the usage in --help.
+extern const char kHelp[];
+
+/// The command line (without the program's name) read; --help and --version
+/// take effect where they stand. A fault is told as the option and why, as in
+/// "--port: 70000 is not a port (1 to 65535)".
+std::expected<Command, std::string> parse_command_line(std::span<char* const> args);
+
+}  // namespace fc::sink
+
+#endif  // FC_TOOLS_SINK_OPTIONS_H_
