@@ -7,8 +7,9 @@
 #          the Windows build, the aarch64 cross compiler with qemu-user for the
 #          64-bit ARM Linux build, and lintian, groff and man for the package
 #          checks
-#   bench: base plus Google Benchmark for the bench preset, and valgrind and
-#          strace for tools/bench_startup.sh
+#   bench: base plus Google Benchmark for the bench preset, valgrind and
+#          strace for tools/bench_startup.sh, and python3 for
+#          tools/bench_sink.py
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev googletest)
@@ -16,7 +17,7 @@ case "${1:-base}" in
   all) packages+=(libbenchmark-dev clang-19 libclang-rt-19-dev clang-format-19 clang-tidy-19
          g++-mingw-w64-x86-64 wine wine64 g++-aarch64-linux-gnu qemu-user lintian groff-base
          man-db) ;;
-  bench) packages+=(libbenchmark-dev valgrind strace) ;;
+  bench) packages+=(libbenchmark-dev valgrind strace python3) ;;
 esac
 
 missing=()
