@@ -99,21 +99,18 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_config.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_times.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_sums.cmake)
 
-# The target's processor under the names packages use: the archives' system
-# name (linux-x86_64, windows-x86_64, linux-aarch64) and the Debian
-# architecture. For a processor not listed, CPack asks dpkg, which knows only
-# the build machine's: right for a native build, wrong for a cross build.
-string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" fc_processor)
-if(fc_processor MATCHES "^(x86_64|amd64)$")
-  set(fc_processor x86_64)
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
-elseif(fc_processor MATCHES "^(aarch64|arm64)$")
-  set(fc_processor aarch64)
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
-elseif(CMAKE_CROSSCOMPILING AND NOT WIN32)
-  message(FATAL_ERROR "no Debian architecture is known for ${CMAKE_SYSTEM_PROCESSOR}")
+# The target machine under the names packages use: the archives' system
+# name (linux-x86_64, linux-armhf, ..., windows-x86_64) and the Debian
+# architecture, both from linux_targets.cmake on Linux. CPack would ask
+# dpkg, which knows only the build machine's: it does so only for a native
+# build on a machine that is not listed there.
+if(fc_debian_arch)
+  fc_linux_target(${fc_debian_arch})
+  set(CPACK_SYSTEM_NAME linux-${fc_target_archive_name})
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${fc_debian_arch})
+else()
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
 endif()
-string(TOLOWER "${CMAKE_SYSTEM_NAME}-${fc_processor}" CPACK_SYSTEM_NAME)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
