@@ -19,6 +19,12 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES FC_DEBIAN_ARCH)
 include(${CMAKE_CURRENT_LIST_DIR}/linux_targets.cmake)
 fc_linux_target(${FC_DEBIAN_ARCH})
 
+# GCC notes for 32-bit ARM that a std::span argument is passed as GCC 7.1
+# changed it to; nothing in a static program was built by an older GCC.
+if(FC_DEBIAN_ARCH STREQUAL "armhf")
+  set(CMAKE_CXX_FLAGS_INIT -Wno-psabi)
+endif()
+
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${fc_target_processor})
 
