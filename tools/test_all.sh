@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Linux suite under AddressSanitizer and UBSan,
-# the release build's suite, the suite of each cross-built Linux machine
-# (64-bit and 32-bit ARM, 32-bit x86, POWER, IBM Z, RISC-V) under its qemu,
-# the benchmarks (compiled only), a short fuzzing run, the format and lint
-# checks, the Windows suite under wine, then the packages: installed or
-# unpacked and run, and made again to compare. Each stage's time is printed.
+# Builds and runs every test: the Linux suite under AddressSanitizer and UBSan
+# (dev), the release build's suite, the suite of each cross-built Linux
+# machine under its qemu (release-<Debian architecture>: 64-bit and 32-bit
+# ARM, 32-bit x86, POWER, IBM Z, RISC-V), the benchmarks (compiled only), a
+# short fuzzing run, the format and lint checks, the Windows suite under
+# wine, then the packages: installed or unpacked and run, and made again to
+# compare. Each stage's time is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,19 +17,38 @@ stage() {
   echo "=== $1: $((SECONDS - start)) s ==="
 }
 
-# Configures, builds and tests the preset $1.
-suite() {
-  cmake --preset "$1"
-  cmake --build --preset "$1" -j2
-  ctest --preset "$1"
+# Configures, builds and tests each preset given. A preset's tests run,
+# mostly on one core, while the next preset builds on both; one preset's
+# tests at a time, as every end-to-end test uses 127.0.0.1:12345. Their
+# report is printed when they end.
+suites() {
+  local preset tests="" report
+  report=$(mktemp)
+  for preset in "$@"; do
+    stage "$preset: built" sh -c "cmake --preset $preset && cmake --build --preset $preset -j2"
+    [ -z "$tests" ] || finish_tests "$tests" "$report"
+    ctest --preset "$preset" >"$report" 2>&1 &
+    tests="$! $preset $SECONDS"
+  done
+  finish_tests "$tests" "$report"
+  rm -f "$report"
+}
+
+# Waits for the tests "$1" (their process, preset and start) and prints
+# their report $2; fails as they did.
+finish_tests() {
+  local process preset start status=0
+  read -r process preset start <<<"$1"
+  wait "$process" || status=$?
+  echo "=== $preset: tests ==="
+  cat "$2"
+  echo "=== $preset: tests, $((SECONDS - start)) s ==="
+  return $status
 }
 
 stage "Installs" tools/install_deps.sh all
-stage "Linux, debug with sanitizers" suite dev
-stage "Linux, release" suite release
-for architecture in arm64 armhf i386 ppc64el s390x riscv64; do
-  stage "Linux $architecture, release, under qemu" suite "release-$architecture"
-done
+stage "Linux: this machine, then six others under qemu" suites dev release release-arm64 \
+  release-armhf release-i386 release-ppc64el release-s390x release-riscv64
 stage "Benchmarks, compiled" sh -c 'cmake --preset bench && cmake --build --preset bench -j2'
 stage "Fuzzing, bounded" tools/run_fuzz.sh
 stage "Format and lint" tools/check_style.sh
