@@ -27,22 +27,27 @@ suites() {
   for preset in "$@"; do
     stage "$preset: built" sh -c "cmake --preset $preset && cmake --build --preset $preset -j2"
     [ -z "$tests" ] || finish_tests "$tests" "$report"
-    ctest --preset "$preset" >"$report" 2>&1 &
-    tests="$! $preset $SECONDS"
+    (
+      start=$SECONDS
+      status=0
+      ctest --preset "$preset" >"$report" 2>&1 || status=$?
+      echo "=== $preset: tests, $((SECONDS - start)) s ===" >>"$report"
+      exit $status
+    ) &
+    tests="$! $preset"
   done
   finish_tests "$tests" "$report"
   rm -f "$report"
 }
 
-# Waits for the tests "$1" (their process, preset and start) and prints
-# their report $2; fails as they did.
+# Waits for the tests "$1" (their process and preset) and prints their
+# report $2, which ends with their time; fails as they did.
 finish_tests() {
-  local process preset start status=0
-  read -r process preset start <<<"$1"
+  local process preset status=0
+  read -r process preset <<<"$1"
   wait "$process" || status=$?
   echo "=== $preset: tests ==="
   cat "$2"
-  echo "=== $preset: tests, $((SECONDS - start)) s ==="
   return $status
 }
 
