@@ -5,13 +5,15 @@ cmake_minimum_required(VERSION 3.25)
 # was compiled with the stack guard: the runtime libraries linked into the
 # programs have the guard's symbols whatever our flags were.
 #   Linux:   cmake -DREADELF=<readelf> -DNM=<nm> -DPROGRAMS=<a;b> -DLIBRARY=<lib.a>
-#              -DMACHINE=<readelf's machine name> [-DOBJECT_NOTE=<property text>]
-#              -P check_hardening.cmake
-#            the programs: for MACHINE, static PIE (type DYN, no interpreter, no
-#            needed library), BIND_NOW, GNU_RELRO, a stack that is not
-#            executable; each object of the library: the control-flow property
-#            note OBJECT_NOTE (the programs may lack it: aarch64-linux-gnu.cmake
-#            says why)
+#              -DMACHINE=<readelf's machine name> -DPROGRAM_TYPE=<static-pie|static>
+#              [-DOBJECT_NOTE=<property text>] -P check_hardening.cmake
+#            the programs: for MACHINE, static (no interpreter, no needed
+#            library), GNU_RELRO, a stack that is not executable; a static PIE
+#            is of type DYN with BIND_NOW, a plain static program of type EXEC
+#            with no dynamic section at all, so that nothing is left to bind
+#            at run time; each object of the library: the control-flow
+#            property note OBJECT_NOTE, where the target has such protection
+#            (the programs may lack it: linux-cross.cmake says why)
 #   Windows: cmake -DOBJDUMP=<objdump> -DNM=<nm> -DPROGRAMS=<a.exe;b.exe> -DLIBRARY=<lib.a>
 #              -P check_hardening.cmake
 #            DYNAMIC_BASE, HIGH_ENTROPY_VA and NX_COMPAT
@@ -39,7 +41,6 @@ endfunction()
 function(check_elf program)
   run_tool(header ${READELF} -hW ${program})
   expect(${program} "${header}" "Machine:[ \t]+${MACHINE}[\r\n]" "not a program for ${MACHINE}")
-  expect(${program} "${header}" "Type:[ \t]+DYN" "not position-independent (ELF type is not DYN)")
   run_tool(segments ${READELF} -lW ${program})
   expect_not(${program} "${segments}" "[\r\n][ \t]*INTERP[ \t]"
              "asks for a program interpreter: not static")
@@ -48,8 +49,17 @@ function(check_elf program)
   expect(${program} "${segments}" "[\r\n][ \t]*GNU_STACK([ \t]+[^ \t\r\n]+)+[ \t]+RW[ \t]+0x"
          "no GNU_STACK segment, or an executable stack")
   run_tool(dynamic ${READELF} -dW ${program})
-  expect_not(${program} "${dynamic}" "\\(NEEDED\\)" "needs a shared library: not static")
-  expect(${program} "${dynamic}" "\\(FLAGS\\)[^\r\n]*BIND_NOW" "no immediate binding (BIND_NOW)")
+  if(PROGRAM_TYPE STREQUAL "static-pie")
+    expect(${program} "${header}" "Type:[ \t]+DYN" "not position-independent (ELF type is not DYN)")
+    expect_not(${program} "${dynamic}" "\\(NEEDED\\)" "needs a shared library: not static")
+    expect(${program} "${dynamic}" "\\(FLAGS\\)[^\r\n]*BIND_NOW" "no immediate binding (BIND_NOW)")
+  elseif(PROGRAM_TYPE STREQUAL "static")
+    expect(${program} "${header}" "Type:[ \t]+EXEC"
+           "not a plain static program (ELF type is not EXEC)")
+    expect(${program} "${dynamic}" "no dynamic section" "has a dynamic section: not plain static")
+  else()
+    message(FATAL_ERROR "PROGRAM_TYPE is neither static-pie nor static: ${PROGRAM_TYPE}")
+  endif()
 endfunction()
 
 function(check_pe program)
@@ -82,16 +92,20 @@ endfunction()
 foreach(program IN LISTS PROGRAMS)
   if(READELF)
     check_elf(${program})
+    message(STATUS "${program}: hardened, ${PROGRAM_TYPE}")
   else()
     check_pe(${program})
+    message(STATUS "${program}: hardened")
   endif()
-  message(STATUS "${program}: hardened")
 endforeach()
 
 if(OBJECT_NOTE)
   check_object_notes(${LIBRARY} "${OBJECT_NOTE}")
+elseif(READELF)
+  message(STATUS "${LIBRARY}: no control-flow property note: GCC has none for ${MACHINE}")
 endif()
 
+# 32-bit x86 position-independent code calls the guard's local alias.
 run_tool(symbols ${NM} ${LIBRARY})
-expect(${LIBRARY} "${symbols}" "[ \t]U[ \t]+__stack_chk_fail[\r\n]"
+expect(${LIBRARY} "${symbols}" "[ \t]U[ \t]+__stack_chk_fail(_local)?[\r\n]"
        "no object calls __stack_chk_fail: compiled without the stack guard")

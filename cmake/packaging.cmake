@@ -5,8 +5,9 @@
 # name come from the target.
 #
 # Three install components:
-#   programs  the programs, the README and (not on Windows) the manual pages:
-#             in every package and every install;
+#   programs  the programs, the README, the third-party notices of statically
+#             linked programs and (not on Windows) the manual pages: in every
+#             package and every install;
 #   licence   LICENSE: in the archives and in `cmake --install`;
 #   debian    Debian's copyright file, the changelog and lintian's overrides:
 #             only in the .deb, which carries the licence in its copyright
@@ -29,6 +30,45 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT
     "frame-client maintainers <maintainers@users.noreply.c-seed-985fc703.example>")
 
+# The target machine under the names packages use: the archives' system
+# name (linux-x86_64, linux-armhf, ..., windows-x86_64) and the Debian
+# architecture, both from linux_targets.cmake on Linux. CPack would ask
+# dpkg, which knows only the build machine's: it does so only for a native
+# build on a machine that is not listed there.
+if(fc_debian_arch)
+  fc_linux_target(${fc_debian_arch})
+  set(CPACK_SYSTEM_NAME linux-${fc_target_archive_name})
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${fc_debian_arch})
+else()
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
+endif()
+
+# Files made here for the packages.
+set(fc_made ${CMAKE_BINARY_DIR}/package_files)
+file(MAKE_DIRECTORY ${fc_made})
+
+# Statically linked programs carry other projects' code: the notices say
+# whose, under which licence (notices.cmake), and on Linux how to link the
+# programs with another C library from the source archive.
+if(WIN32 OR FC_STATIC_PROGRAMS)
+  include(${CMAKE_CURRENT_LIST_DIR}/notices.cmake)
+  set(fc_relink "")
+  if(NOT WIN32)
+    set(fc_preset release-${fc_debian_arch})
+    if(NOT CMAKE_CROSSCOMPILING)
+      set(fc_preset release)
+    endif()
+    set(fc_start_file crt1.o)
+    if(FC_PROGRAM_TYPE STREQUAL "static-pie")
+      set(fc_start_file rcrt1.o)
+    endif()
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/relink.in ${fc_made}/relink @ONLY)
+    file(READ ${fc_made}/relink fc_relink)
+  endif()
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/notices.in ${fc_made}/THIRD-PARTY-NOTICES @ONLY)
+  install(FILES ${fc_made}/THIRD-PARTY-NOTICES DESTINATION ${fc_doc_dir} COMPONENT programs)
+endif()
+
 if(NOT WIN32)
   # The compilers' notes in .comment serve nobody at run time; the installed
   # programs go without them.
@@ -48,8 +88,6 @@ if(NOT WIN32)
                     COMMAND_ERROR_IS_FATAL ANY)
   endfunction()
 
-  set(fc_made ${CMAKE_BINARY_DIR}/package_files)
-  file(MAKE_DIRECTORY ${fc_made})
   foreach(page frame-client.1 frame-sink.1)
     fc_gzip(${PROJECT_SOURCE_DIR}/doc/${page} ${fc_made}/${page}.gz)
     install(FILES ${fc_made}/${page}.gz DESTINATION share/man/man1 COMPONENT programs)
@@ -74,7 +112,22 @@ if(NOT WIN32)
 
   install(FILES ${fc_made}/copyright ${fc_made}/changelog.gz DESTINATION share/doc/frame-client
           COMPONENT debian EXCLUDE_FROM_ALL)
-  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
+  # What lintian misreads in a static program depends on its type.
+  if(FC_PROGRAM_TYPE STREQUAL "static-pie")
+    set(fc_lintian_tag shared-library-lacks-prerequisites)
+    string(CONCAT fc_lintian_reason
+           "# As static PIEs they are ELF files of type DYN, which lintian takes for\n"
+           "# shared libraries, with no library to name as needed: they need none.")
+  else()
+    set(fc_lintian_tag statically-linked-binary)
+    string(CONCAT fc_lintian_reason
+           "# Debian's own packages avoid static links, for the sake of the libraries'\n"
+           "# security updates; these programs are meant to be copied anywhere.\n"
+           "# Built-Using names the sources of what they hold.")
+  endif()
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides.in
+                 ${fc_made}/lintian-overrides @ONLY)
+  install(FILES ${fc_made}/lintian-overrides
           DESTINATION share/lintian/overrides RENAME frame-client COMPONENT debian
           EXCLUDE_FROM_ALL)
 endif()
@@ -97,23 +150,9 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_FC_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_config.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_times.cmake)
-set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_sums.cmake)
-
-# The target's processor under the names packages use: the archives' system
-# name (linux-x86_64, windows-x86_64, linux-aarch64) and the Debian
-# architecture. For a processor not listed, CPack asks dpkg, which knows only
-# the build machine's: right for a native build, wrong for a cross build.
-string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" fc_processor)
-if(fc_processor MATCHES "^(x86_64|amd64)$")
-  set(fc_processor x86_64)
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
-elseif(fc_processor MATCHES "^(aarch64|arm64)$")
-  set(fc_processor aarch64)
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
-elseif(CMAKE_CROSSCOMPILING AND NOT WIN32)
-  message(FATAL_ERROR "no Debian architecture is known for ${CMAKE_SYSTEM_PROCESSOR}")
-endif()
-string(TOLOWER "${CMAKE_SYSTEM_NAME}-${fc_processor}" CPACK_SYSTEM_NAME)
+# The source archive goes beside the packages, before their checksums.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/source_archive.cmake
+                             ${CMAKE_CURRENT_LIST_DIR}/package_sums.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
@@ -122,6 +161,12 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION net)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Debian asks a package that links other source packages' code statically
+  # to name them, with their exact versions, in Built-Using. CPack 3.25 has
+  # no variable for it: the field follows Source on a line of its own.
+  if(fc_built_using)
+    set(CPACK_DEBIAN_PACKAGE_SOURCE "frame-client\nBuilt-Using: ${fc_built_using}")
+  endif()
 endif()
 
 include(CPack)

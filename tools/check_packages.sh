@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Makes the packages (the .deb and .tar.gz of the Linux builds, x86-64 and
-# 64-bit ARM, and the .zip of the Windows build) and checks them: each
-# folder's SHA256SUMS; each .deb with lintian (no error, no warning) and its
-# manual pages with groff; the licence and the manual pages in each
-# listing; the Linux packages of both machines hold the same files. Each
-# archive is unpacked and its client run against its frame-sink (under
-# qemu-<machine> for a machine other than this one); the .deb for this
-# machine is installed, the installed programs run the same way and the
-# installed page opened with man (a .deb for another machine cannot be
-# installed here). Then every package is made a second time from a copy of
-# the sources in another folder: the two must be byte for byte the same. The
+# Makes the packages (the .deb and .tar.gz of every Linux build, x86-64 and
+# the cross-built machines, the .zip of the Windows build, and beside them
+# the source archive) and checks them: each folder's SHA256SUMS; each .deb
+# with lintian (no error, no warning), its manual pages with groff, and its
+# Built-Using field against the installed C library's source version; the
+# licence, the third-party notices (with the full licence texts) and the
+# manual pages in each listing; the Linux packages of every machine hold the
+# same files. Each archive is unpacked and its client run against its
+# frame-sink (under the build's qemu for a machine other than this one); the
+# .deb for this machine is installed, the installed programs run the same
+# way and the installed page opened with man (a .deb for another machine
+# cannot be installed here). Then every package is made a second time from a
+# copy of the sources in another folder, and the x86-64 ones a third time
+# from the unpacked source archive: they must be byte for byte the same. The
 # installed package is removed again whatever happens. Needs root (or sudo)
 # for dpkg.
 set -euo pipefail
@@ -17,10 +20,13 @@ cd "$(dirname "$0")/.."
 . tools/wait_for_sink.sh
 
 # The Linux builds, with the Debian architecture and the machine (as in the
-# archive's name and uname -m) their packages are for.
-linux_presets=(release release-arm64)
-declare -A debian_architecture=([release]=amd64 [release-arm64]=arm64)
-declare -A machine=([release]=x86_64 [release-arm64]=aarch64)
+# archive's name) their packages are for.
+linux_presets=(release release-arm64 release-armhf release-i386 release-ppc64el release-s390x
+  release-riscv64)
+declare -A debian_architecture=([release]=amd64 [release-arm64]=arm64 [release-armhf]=armhf
+  [release-i386]=i386 [release-ppc64el]=ppc64el [release-s390x]=s390x [release-riscv64]=riscv64)
+declare -A machine=([release]=x86_64 [release-arm64]=aarch64 [release-armhf]=armhf
+  [release-i386]=i686 [release-ppc64el]=ppc64le [release-s390x]=s390x [release-riscv64]=riscv64)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -39,20 +45,24 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# Builds and packages the programs of the sources in $1; further arguments
-# go to cmake. cpack builds what is out of date first.
+# Builds and packages the programs of the sources in $1 for the presets
+# named after it, or for every preset when none is; further arguments go to
+# cmake. The build runs on both cores first: cpack's own build, of what is
+# still out of date, runs on one.
 make_packages() {
-  local preset
-  for preset in "${linux_presets[@]}" windows; do
-    (cd "$1" && cmake --preset "$preset" "${@:2}" >/dev/null &&
-      cpack --preset "$preset" >/dev/null)
+  local source=$1 presets=("${@:2}") preset
+  [ ${#presets[@]} -gt 0 ] || presets=("${linux_presets[@]}" windows)
+  for preset in "${presets[@]}"; do
+    (cd "$source" && cmake --preset "$preset" "${cmake_options[@]}" >/dev/null &&
+      cmake --build --preset "$preset" -j2 >/dev/null && cpack --preset "$preset" >/dev/null)
   done
 }
+cmake_options=()
 
-# The checksums of every preset's packages made from the sources in $1.
+# The checksums of the packages of the presets given, made from the sources in $1.
 checksums() {
   local preset
-  for preset in "${linux_presets[@]}" windows; do cat "$1/build/$preset/packages/SHA256SUMS"; done
+  for preset in "${@:2}"; do cat "$1/build/$preset/packages/SHA256SUMS"; done
 }
 
 fail() {
@@ -144,33 +154,75 @@ run_pair() {
   cat "$work/printed"
 }
 
+# The third-party notices $1 name each component given after it, and hold
+# every line of each licence text file given there too.
+check_notices() {
+  local notices=$1 item missing
+  for item in "${@:2}"; do
+    if [ -f "$item" ]; then
+      missing=$(grep -Fvx -f "$notices" "$item" | head -3 || true)
+      [ -z "$missing" ] || fail "the notices lack lines of $item: $missing"
+    else
+      grep -qF "$item" "$notices" || fail "the notices do not name $item"
+    fi
+  done
+  echo "THIRD-PARTY-NOTICES: $(grep -c . "$notices") lines, naming and quoting all it should"
+}
+
+# The upstream version of the installed package $1 (no epoch, no revision).
+upstream_version() {
+  dpkg-query -W -f='${Version}' "$1" | sed -E 's/^[0-9]+://; s/-[^-]*$//'
+}
+
+# The static C library of Debian architecture $1, its package and the
+# source package named in Built-Using, as the build machine has them.
+check_c_library() {
+  local deb=$1 arch=$2 package=libc6-dev-$2-cross notices=$work/notices-$2 expected
+  [ "$arch" != "$(dpkg --print-architecture)" ] || package=libc6-dev:$arch
+  expected=$(dpkg-query -W -f='${source:Package} (= ${source:Version})' "$package")
+  dpkg-deb --field "$deb" Built-Using | grep -qF "$expected" ||
+    fail "Built-Using does not name $expected"
+  dpkg-deb --fsys-tarfile "$deb" |
+    tar -xOf - ./usr/share/doc/frame-client/THIRD-PARTY-NOTICES >"$notices"
+  check_notices "$notices" "GNU C Library $(upstream_version "$package")" \
+    "$(dpkg-query -W -f='${Package} ${Version}' "$package")" "GCC runtime libraries" \
+    "GCC RUNTIME LIBRARY EXCEPTION" "frame-client-$version.tar.gz" \
+    /usr/share/common-licenses/LGPL-2.1 /usr/share/common-licenses/GPL-3
+}
+
 # Checks the packages of the Linux build $1.
 check_linux_packages() {
-  local preset=$1 deb archive emulator="" unpacked
+  local preset=$1 deb archive emulator unpacked
   local arch=${debian_architecture[$preset]} target=${machine[$preset]}
   deb=$(package_in "build/$preset/packages" "_$arch.deb")
   archive=$(package_in "build/$preset/packages" "-linux-$target.tar.gz")
-  [ "$target" = "$(uname -m)" ] || emulator=qemu-$target
+  # The emulator the build's tests ran under; none for this machine.
+  emulator=$(sed -n 's/^FC_QEMU:FILEPATH=//p' "build/$preset/CMakeCache.txt")
   check_sums "build/$preset/packages"
 
   echo "--- $preset: ${deb##*/}"
-  dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends
+  dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends Built-Using
   [ "$(dpkg-deb --field "$deb" Architecture)" = "$arch" ] || fail "the package is not for $arch"
   [ -z "$(dpkg-deb --field "$deb" Depends)" ] || fail "the package has dependencies; static programs need none"
   expect_listed "$(dpkg-deb -c "$deb" | awk '{ print $NF }')" usr/bin/frame-client \
     usr/bin/frame-sink usr/share/doc/frame-client/copyright usr/share/doc/frame-client/changelog.gz \
     usr/share/man/man1/frame-client.1.gz usr/share/man/man1/frame-sink.1.gz \
-    usr/share/lintian/overrides/frame-client
+    usr/share/lintian/overrides/frame-client usr/share/doc/frame-client/THIRD-PARTY-NOTICES
   lint_deb "$deb"
   check_pages "$deb"
+  check_c_library "$deb" "$arch"
   echo "--- $preset: ${archive##*/}"
   expect_listed "$(tar -tzf "$archive")" bin/frame-client bin/frame-sink \
-    share/doc/frame-client/LICENSE share/man/man1/frame-client.1.gz share/man/man1/frame-sink.1.gz
+    share/doc/frame-client/LICENSE share/doc/frame-client/THIRD-PARTY-NOTICES \
+    share/man/man1/frame-client.1.gz share/man/man1/frame-sink.1.gz
+  tar -xOzf "$archive" --wildcards '*/share/doc/frame-client/THIRD-PARTY-NOTICES' |
+    cmp -s - "$work/notices-$arch" || fail "the archive's notices are not the .deb's"
   if [ "$preset" != "${linux_presets[0]}" ]; then
     local first=${linux_presets[0]}
     diff <(contents "build/$first/packages/"*.deb) <(contents "$deb") ||
       fail "the .deb for $arch holds other files than the one for ${debian_architecture[$first]}"
-    diff <(contents "build/$first/packages/"*.tar.gz) <(contents "$archive") ||
+    diff <(contents "$(package_in "build/$first/packages" "-linux-${machine[$first]}.tar.gz")") \
+      <(contents "$archive") ||
       fail "the archive for $target holds other files than the one for ${machine[$first]}"
   fi
 
@@ -192,11 +244,13 @@ check_linux_packages() {
 }
 
 echo "--- packages"
-for preset in "${linux_presets[@]}" windows; do
+all_presets=("${linux_presets[@]}" windows)
+for preset in "${all_presets[@]}"; do
   rm -rf "build/$preset/packages"
 done
 make_packages .
-checksums . | tee "$work/here"
+checksums . "${all_presets[@]}" | tee "$work/here"
+version=$(dpkg-deb --field "$(package_in build/release/packages _amd64.deb)" Version)
 
 for preset in "${linux_presets[@]}"; do
   check_linux_packages "$preset"
@@ -204,14 +258,39 @@ done
 
 echo "--- the Windows .zip"
 check_sums build/windows/packages
-expect_listed "$(cmake -E tar tf "$(package_in build/windows/packages .zip)")" frame-client.exe \
-  frame-sink.exe README.md LICENSE
+zip=$(realpath "$(package_in build/windows/packages .zip)")
+mkdir "$work/zip"
+(cd "$work/zip" && cmake -E tar xf "$zip")
+expect_listed "$(cd "$work/zip" && find . -type f)" frame-client.exe frame-sink.exe README.md \
+  LICENSE THIRD-PARTY-NOTICES
+check_notices "$work"/zip/*/THIRD-PARTY-NOTICES "mingw-w64 runtime" winpthreads \
+  "GCC runtime libraries" "GCC RUNTIME LIBRARY EXCEPTION" /usr/share/common-licenses/GPL-3
+
+echo "--- the source archive"
+source_archive=frame-client-$version.tar.gz
+# The same file beside every build's packages, holding the tracked files.
+sums=$(for preset in "${all_presets[@]}"; do
+  package_in "build/$preset/packages" "$source_archive" >/dev/null
+  grep " $source_archive\$" "build/$preset/packages/SHA256SUMS"
+done | sort -u)
+[ "$(wc -l <<<"$sums")" -eq 1 ] || fail "the source archives differ between builds: $sums"
+diff <(tar -tzf "build/release/packages/$source_archive" | sed "s|^frame-client-$version/||") \
+  <(git ls-files | LC_ALL=C sort) || fail "$source_archive holds other files than git tracks"
+echo "$source_archive: the same in ${#all_presets[@]} folders, the $(git ls-files | wc -l) tracked files"
 
 echo "--- the same packages from a copy in another folder"
 mkdir "$work/elsewhere"
 git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/elsewhere"
 # Only the programs go into the packages: the tests need not be built again.
-make_packages "$work/elsewhere" -DFC_BUILD_TESTS=OFF
-checksums "$work/elsewhere" >"$work/there"
+cmake_options=(-DFC_BUILD_TESTS=OFF)
+make_packages "$work/elsewhere"
+checksums "$work/elsewhere" "${all_presets[@]}" >"$work/there"
 diff "$work/here" "$work/there" || fail "the packages differ between the two folders"
 echo "identical: $(wc -l <"$work/here") packages"
+
+echo "--- the x86-64 packages from the unpacked source archive"
+tar -xzf "build/release/packages/$source_archive" -C "$work"
+make_packages "$work/frame-client-$version" release
+diff <(checksums . release) <(checksums "$work/frame-client-$version" release) ||
+  fail "the source archive does not build the same packages"
+echo "identical: the x86-64 packages built from $source_archive"

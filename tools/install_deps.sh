@@ -4,9 +4,10 @@
 #   base:  compiler, CMake, GoogleTest
 #   all:   base plus Google Benchmark for the bench preset, clang-19 with
 #          libFuzzer, clang-format and clang-tidy 19, mingw-w64 with wine for
-#          the Windows build, the aarch64 cross compiler with qemu-user for the
-#          64-bit ARM Linux build, and lintian, groff and man for the package
-#          checks
+#          the Windows build, Debian's cross compilers for the other Linux
+#          machines (arm64, armhf, i386, ppc64el, s390x, riscv64) with
+#          qemu-user to run their tests, and lintian, groff and man for the
+#          package checks
 #   bench: base plus Google Benchmark for the bench preset, valgrind and
 #          strace for tools/bench_startup.sh, and python3 for
 #          tools/bench_sink.py
@@ -15,8 +16,9 @@ set -euo pipefail
 packages=(g++ cmake make libgtest-dev libgmock-dev googletest)
 case "${1:-base}" in
   all) packages+=(libbenchmark-dev clang-19 libclang-rt-19-dev clang-format-19 clang-tidy-19
-         g++-mingw-w64-x86-64 wine wine64 g++-aarch64-linux-gnu qemu-user lintian groff-base
-         man-db) ;;
+         g++-mingw-w64-x86-64 wine wine64 g++-aarch64-linux-gnu g++-arm-linux-gnueabihf
+         g++-i686-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu
+         qemu-user lintian groff-base man-db) ;;
   bench) packages+=(libbenchmark-dev valgrind strace python3) ;;
 esac
 

@@ -9,11 +9,11 @@
 namespace fc {
 
 IoError IoError::from_os_code(std::int32_t code) noexcept {
-  return IoError((std::uintptr_t{static_cast<std::uint32_t>(code)} << 32) | kOs);
+  return IoError((std::uint64_t{static_cast<std::uint32_t>(code)} << 32) | kOs);
 }
 
 IoError IoError::from_kind(ErrorKind kind) noexcept {
-  return IoError((std::uintptr_t{static_cast<std::uint8_t>(kind)} << 32) | kKind);
+  return IoError((std::uint64_t{static_cast<std::uint8_t>(kind)} << 32) | kKind);
 }
 
 IoError IoError::from_fixed(const FixedMessage& fixed) noexcept {
@@ -46,12 +46,12 @@ std::optional<std::int32_t> IoError::os_code() const {
 
 const FixedMessage* IoError::fixed() const {
   if (repr_ == 0 || tag() != kFixed) return nullptr;
-  return reinterpret_cast<const FixedMessage*>(repr_);
+  return reinterpret_cast<const FixedMessage*>(static_cast<std::uintptr_t>(repr_));
 }
 
 const CustomError* IoError::custom_record() const {
   if (repr_ == 0 || tag() != kCustom) return nullptr;
-  return reinterpret_cast<const CustomError*>(repr_ - kCustom);
+  return reinterpret_cast<const CustomError*>(static_cast<std::uintptr_t>(repr_ - kCustom));
 }
 
 ErrorKind IoError::kind() const {

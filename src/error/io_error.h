@@ -37,8 +37,9 @@ struct CustomError {
 static_assert(alignof(CustomError) >= 4);
 
 /// The one error type that crosses the program: an operating-system code, a
-/// bare kind, a constant message or an owned custom record, in one machine
-/// word. The low two bits of the word tell the form:
+/// bare kind, a constant message or an owned custom record, in one 64-bit
+/// word (a machine word on 64-bit machines; on 32-bit ones the addresses
+/// fill its lower half). The low two bits of the word tell the form:
 ///   00 fixed message (address of the record), 01 custom (address + 1),
 ///   10 OS error (code in the upper 32 bits), 11 kind (value in upper 32 bits).
 /// The all-zero word is "no error"; only `Status` and moved-from values hold it.
@@ -79,23 +80,23 @@ class [[nodiscard]] IoError {
 
  private:
   friend class Status;
-  enum Tag : std::uintptr_t { kFixed = 0, kCustom = 1, kOs = 2, kKind = 3 };
-  static constexpr std::uintptr_t kTagMask = 3;
+  enum Tag : std::uint64_t { kFixed = 0, kCustom = 1, kOs = 2, kKind = 3 };
+  static constexpr std::uint64_t kTagMask = 3;
 
   IoError() noexcept = default;
-  explicit IoError(std::uintptr_t repr) noexcept : repr_(repr) {}
+  explicit IoError(std::uint64_t repr) noexcept : repr_(repr) {}
   Tag tag() const { return static_cast<Tag>(repr_ & kTagMask); }
   std::uint32_t payload() const { return static_cast<std::uint32_t>(repr_ >> 32); }
   void release() noexcept;
 
-  std::uintptr_t repr_ = 0;
+  std::uint64_t repr_ = 0;
 };
 
-static_assert(sizeof(void*) == 8, "the error word needs a 64-bit platform");
-static_assert(sizeof(IoError) == sizeof(void*));
+static_assert(sizeof(void*) <= sizeof(std::uint64_t), "an address must fit the error word");
+static_assert(sizeof(IoError) == sizeof(std::uint64_t));
 
-/// The result of an operation that returns nothing but may fail: one word,
-/// all zero on success.
+/// The result of an operation that returns nothing but may fail: the error
+/// word, all zero on success.
 class [[nodiscard]] Status {
  public:
   Status() noexcept = default;
@@ -110,7 +111,7 @@ class [[nodiscard]] Status {
   IoError error_;
 };
 
-static_assert(sizeof(Status) == sizeof(void*));
+static_assert(sizeof(Status) == sizeof(IoError));
 
 /// The result of an operation that returns a value or fails.
 template <typename T>

@@ -64,8 +64,8 @@ TEST(IoError, TextFormsOfTheFourForms) {
       {IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed)),
        "Custom { kind: Other, error: Inner { n: 1 } }", "inner failed"},
       {IoError::from_os_code(kRefusedCode),
-       "Os { code: " + std::to_string(kRefusedCode) + ", kind: ConnectionRefused, message: \"" +
-           os_error_message(kRefusedCode) + "\" }",
+       std::string("Os { code: ") + std::to_string(kRefusedCode) +
+           ", kind: ConnectionRefused, message: \"" + os_error_message(kRefusedCode) + "\" }",
        os_error_message(kRefusedCode) + " (os error " + std::to_string(kRefusedCode) + ")"},
       {IoError::from_os_code(-2147024891),
        "Os { code: -2147024891, kind: Uncategorized, message: \"" + os_error_message(-2147024891) +
@@ -96,23 +96,23 @@ TEST(IoError, FixedMessageRecords) {
 }
 
 // The word an error is made of, read from its bytes.
-std::uintptr_t word_of(const IoError& error) {
-  std::uintptr_t word = 0;
+std::uint64_t word_of(const IoError& error) {
+  std::uint64_t word = 0;
   std::memcpy(&word, reinterpret_cast<const unsigned char*>(&error), sizeof word);
   return word;
 }
 
 TEST(IoError, OneWordWithTheTagLayout) {
-  static_assert(sizeof(IoError) == sizeof(std::uintptr_t));
-  static_assert(sizeof(Status) == sizeof(std::uintptr_t));
+  static_assert(sizeof(IoError) == sizeof(std::uint64_t));
+  static_assert(sizeof(Status) == sizeof(std::uint64_t));
   static_assert(!std::is_copy_constructible_v<IoError>);
   static_assert(std::is_nothrow_move_constructible_v<IoError>);
 
   IoError fixed = IoError::from_fixed(kWriteZero);
   EXPECT_EQ(word_of(fixed), reinterpret_cast<std::uintptr_t>(&kWriteZero));
   EXPECT_EQ(word_of(IoError::from_os_code(-1)), 0xFFFFFFFF00000002u);
-  EXPECT_EQ(word_of(IoError::from_os_code(10061)), (std::uintptr_t{10061} << 32) | 2);
-  EXPECT_EQ(word_of(IoError::from_kind(ErrorKind::Uncategorized)), (std::uintptr_t{41} << 32) | 3);
+  EXPECT_EQ(word_of(IoError::from_os_code(10061)), (std::uint64_t{10061} << 32) | 2);
+  EXPECT_EQ(word_of(IoError::from_kind(ErrorKind::Uncategorized)), (std::uint64_t{41} << 32) | 3);
   EXPECT_EQ(word_of(IoError::from_kind(ErrorKind::NotFound)), 3u);
   int destroyed = 0;
   IoError custom = IoError::custom(ErrorKind::Other, std::make_unique<CountedInner>(&destroyed));
