@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <future>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,7 +99,9 @@ ChildResult feed_sink(const Feed& feed) {
   ChildOptions options;
   options.in = feed.in;
   options.out = watched || feed.file_size_limit >= 0 ? StreamSetup::kFile : feed.out;
-  options.out_file = ::testing::TempDir() + "frame_sink_stdout.txt";
+  // A name of its own, so that suites run side by side keep apart.
+  options.out_file =
+      ::testing::TempDir() + "frame_sink_stdout_" + std::to_string(std::random_device{}()) + ".txt";
   options.file_size_limit = feed.file_size_limit;
   options.out_pause_ms = feed.out_pause_ms;
   options.interrupt_when = feed.stop_after_sending ? &stop : nullptr;
