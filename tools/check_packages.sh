@@ -19,14 +19,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wait_for_sink.sh
 
-# The Linux builds, with the Debian architecture and the machine (as in the
-# archive's name) their packages are for.
+# The Linux builds: release for this machine (amd64), release-<Debian
+# architecture> for the others.
 linux_presets=(release release-arm64 release-armhf release-i386 release-ppc64el release-s390x
   release-riscv64)
-declare -A debian_architecture=([release]=amd64 [release-arm64]=arm64 [release-armhf]=armhf
-  [release-i386]=i386 [release-ppc64el]=ppc64el [release-s390x]=s390x [release-riscv64]=riscv64)
-declare -A machine=([release]=x86_64 [release-arm64]=aarch64 [release-armhf]=armhf
-  [release-i386]=i686 [release-ppc64el]=ppc64le [release-s390x]=s390x [release-riscv64]=riscv64)
+
+# The Debian architecture of a Linux preset, and the machine's name in its
+# archive, as the build's table of machines has it.
+architecture_of() { [ "$1" = release ] && echo amd64 || echo "${1#release-}"; }
+archive_name_of() {
+  sed -n "s/^set(fc_linux_$(architecture_of "$1") [^ ]* [^ ]* \([^ ]*\) .*/\1/p" \
+    cmake/linux_targets.cmake
+}
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -193,7 +197,9 @@ check_c_library() {
 # Checks the packages of the Linux build $1.
 check_linux_packages() {
   local preset=$1 deb archive emulator unpacked
-  local arch=${debian_architecture[$preset]} target=${machine[$preset]}
+  local arch target
+  arch=$(architecture_of "$preset")
+  target=$(archive_name_of "$preset")
   deb=$(package_in "build/$preset/packages" "_$arch.deb")
   archive=$(package_in "build/$preset/packages" "-linux-$target.tar.gz")
   # The emulator the build's tests ran under; none for this machine.
@@ -220,10 +226,10 @@ check_linux_packages() {
   if [ "$preset" != "${linux_presets[0]}" ]; then
     local first=${linux_presets[0]}
     diff <(contents "build/$first/packages/"*.deb) <(contents "$deb") ||
-      fail "the .deb for $arch holds other files than the one for ${debian_architecture[$first]}"
-    diff <(contents "$(package_in "build/$first/packages" "-linux-${machine[$first]}.tar.gz")") \
+      fail "the .deb for $arch holds other files than the one for $(architecture_of "$first")"
+    diff <(contents "$(package_in "build/$first/packages" "-linux-$(archive_name_of "$first").tar.gz")") \
       <(contents "$archive") ||
-      fail "the archive for $target holds other files than the one for ${machine[$first]}"
+      fail "the archive for $target holds other files than the one for $(archive_name_of "$first")"
   fi
 
   echo "--- $preset: the archive, unpacked${emulator:+, its programs under $emulator}"

@@ -30,23 +30,18 @@ std::string_view escape(std::uint8_t byte, char (&room)[6]) {
   }
 }
 
-// Every byte to the device, waiting out interruptions and a full stream.
-Status write_whole(OutputDevice& device, std::string_view bytes) {
-  while (!bytes.empty()) {
-    Result<std::size_t> taken = device.write_some(bytes);
-    if (!taken) {
-      if (taken.error().is_interrupted()) continue;
-      if (taken.error().kind() != ErrorKind::WouldBlock) return std::move(taken.error());
-      wait_for_output_room();
-      continue;
-    }
-    if (*taken == 0) return IoError::from_fixed(kWriteZero);
-    bytes.remove_prefix(*taken);
-  }
-  return {};
-}
-
 }  // namespace
+
+LineOutput::WaitingDevice::WaitingDevice(OutputDevice& device) : device_(device) {}
+
+// A stream that refused because it is full has been waited for: the write is
+// one to try again, as write_all does with an interrupted one.
+Result<std::size_t> LineOutput::WaitingDevice::write_some(std::string_view bytes) {
+  Result<std::size_t> taken = device_.write_some(bytes);
+  if (taken || taken.error().kind() != ErrorKind::WouldBlock) return taken;
+  wait_for_output_room();
+  return std::unexpected(IoError::from_kind(ErrorKind::Interrupted));
+}
 
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
   const char* text = reinterpret_cast<const char*>(payload.data());
@@ -82,7 +77,7 @@ Status LineOutput::put(std::string_view bytes) {
 
 Status LineOutput::write_out(std::string_view bytes) {
   auto start = std::chrono::steady_clock::now();
-  Status status = write_whole(device_, bytes);
+  Status status = write_all(device_, bytes);
   time_writing_ += std::chrono::steady_clock::now() - start;
   return status;
 }

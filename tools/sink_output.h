@@ -32,10 +32,20 @@ class LineOutput {
   std::chrono::steady_clock::duration time_writing() const { return time_writing_; }
 
  private:
+  // The device, with a full non-blocking stream waited for.
+  class WaitingDevice final : public OutputDevice {
+   public:
+    explicit WaitingDevice(OutputDevice& device);
+    Result<std::size_t> write_some(std::string_view bytes) override;
+
+   private:
+    OutputDevice& device_;
+  };
+
   Status put(std::string_view bytes);
   Status write_out(std::string_view bytes);
 
-  OutputDevice& device_;
+  WaitingDevice device_;
   char buffer_[kCapacity];
   std::size_t size_ = 0;
   std::chrono::steady_clock::duration time_writing_{};
