@@ -28,8 +28,8 @@ void prepare_process();
 bool stop_requested();
 
 /// A socket listening on 127.0.0.1:`port` (0: any free port), never in a
-/// standard stream's place, or kNoSocket with the reason. Starts the platform's network layer where
-/// it needs one.
+/// standard stream's place, or kNoSocket with the reason. Starts the
+/// platform's network layer where it needs one.
 SocketHandle listen_loopback(std::uint16_t port, int backlog, std::string* why);
 
 /// The largest listen backlog the system takes.
@@ -66,9 +66,10 @@ bool make_non_blocking(SocketHandle socket);
 void reset_on_close(SocketHandle socket);
 
 /// The next connection, skipping any its peer abandoned before it was
-/// taken, never in a standard stream's place, or kNoSocket; then last_call_interrupted() tells
-/// whether only a signal cut the wait short, and last_call_would_block() whether a non-blocking
-/// listener has none waiting.
+/// taken, never in a standard stream's place, or kNoSocket; then
+/// last_call_interrupted() tells whether only a signal cut the wait short,
+/// and last_call_would_block() whether a non-blocking listener has none
+/// waiting.
 SocketHandle accept_connection(SocketHandle listener);
 
 /// One receive: the count of bytes read, 0 at the end of the stream, or -1.

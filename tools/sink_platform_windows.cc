@@ -128,14 +128,22 @@ SocketHandle accept_connection(SocketHandle listener) {
   return socket == INVALID_SOCKET ? kNoSocket : socket;
 }
 
-long receive(SocketHandle socket, std::uint8_t* data, std::size_t size) {
+namespace {
+
+// recv() counts in an int: a larger buffer is offered 1 GiB at a time.
+long receive_with(SocketHandle socket, std::uint8_t* data, std::size_t size, int flags) {
   int length = static_cast<int>(std::min<std::size_t>(size, 1 << 30));
-  return recv(native(socket), reinterpret_cast<char*>(data), length, 0);
+  return recv(native(socket), reinterpret_cast<char*>(data), length, flags);
+}
+
+}  // namespace
+
+long receive(SocketHandle socket, std::uint8_t* data, std::size_t size) {
+  return receive_with(socket, data, size, 0);
 }
 
 long peek(SocketHandle socket, std::uint8_t* data, std::size_t size) {
-  int length = static_cast<int>(std::min<std::size_t>(size, 1 << 30));
-  return recv(native(socket), reinterpret_cast<char*>(data), length, MSG_PEEK);
+  return receive_with(socket, data, size, MSG_PEEK);
 }
 
 std::size_t bytes_waiting(SocketHandle socket) {
@@ -144,8 +152,9 @@ std::size_t bytes_waiting(SocketHandle socket) {
   return count;
 }
 
-// Standard handles here block until written; only a pipe set not to wait
-// could refuse, and it says so as a write of nothing.
+// Never called here: standard handles block until written, and a pipe set
+// not to wait takes nothing, which is a failed write, not one to wait for.
+// A short rest is all it would need.
 void wait_for_output_room() { Sleep(1); }
 
 bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
