@@ -4,9 +4,10 @@
 # the platforms differ, its POSIX and Windows parts; the CMake files that
 # define the targets only take the lists.
 
-# The library: everything the client is made of but its entry routine and
-# its allocation functions.
+# The library: everything both programs are made of but their entry
+# routines and the client's allocation functions.
 set(fc_core_sources
+    src/console/buffered_output.cc
     src/console/console_text.cc
     src/console/panic.cc
     src/console/std_streams.cc
@@ -30,20 +31,25 @@ set(fc_core_sources
     src/net/endpoint.cc
     src/net/host_text.cc
     src/net/socket_address.cc
-    src/net/tcp_client_stream.cc)
+    src/net/tcp_client_stream.cc
+    src/receiver/line_output.cc
+    src/receiver/options.cc
+    src/receiver/server.cc)
 set(fc_core_posix_sources
+    src/console/process_posix.cc
     src/console/std_streams_posix.cc
     src/error/allocation_posix.cc
     src/error/os_error_posix.cc
-    src/main/process_posix.cc
-    src/net/socket_ops_posix.cc)
+    src/net/socket_ops_posix.cc
+    src/receiver/receiver_process_posix.cc)
 set(fc_core_windows_sources
+    src/console/process_windows.cc
     src/console/std_streams_windows.cc
     src/error/allocation_windows.cc
     src/error/os_error_windows.cc
-    src/main/process_windows.cc
     src/net/socket_create_windows.cc
-    src/net/socket_ops_windows.cc)
+    src/net/socket_ops_windows.cc
+    src/receiver/receiver_process_windows.cc)
 
 # The client: its entry routine and its allocation functions, which belong
 # to no other program.
@@ -51,16 +57,9 @@ set(fc_client_sources
     src/main/client_main.cc
     src/main/allocation_operators.cc)
 
-# The receiver, and its system calls, which the end-to-end tests use too.
-set(fc_sink_sources
-    tools/frame_sink.cc
-    tools/sink_options.cc
-    tools/sink_output.cc
-    tools/sink_server.cc)
-set(fc_sink_platform_posix_sources
-    tools/sink_platform_posix.cc)
-set(fc_sink_platform_windows_sources
-    tools/sink_platform_windows.cc)
+# The receiver, frame-sink: its entry routine.
+set(fc_receiver_sources
+    src/receiver/receiver_main.cc)
 
 # The unit tests, one executable.
 set(fc_unit_test_sources
@@ -133,10 +132,9 @@ else()
   set(fc_platform posix)
 endif()
 list(APPEND fc_core_sources ${fc_core_${fc_platform}_sources})
-list(APPEND fc_sink_platform_sources ${fc_sink_platform_${fc_platform}_sources})
 list(APPEND fc_unit_test_sources ${fc_unit_test_${fc_platform}_sources})
 list(APPEND fc_e2e_sources ${fc_e2e_${fc_platform}_sources})
-foreach(list fc_core fc_client fc_sink fc_sink_platform fc_unit_test fc_alone_test fc_e2e
+foreach(list fc_core fc_client fc_receiver fc_unit_test fc_alone_test fc_e2e
              fc_bench fc_fuzz)
   list(TRANSFORM ${list}_sources PREPEND ${PROJECT_SOURCE_DIR}/)
 endforeach()

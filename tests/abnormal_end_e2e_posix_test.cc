@@ -69,9 +69,10 @@ TEST(AbnormalEnd, UnwritableStandardErrorDuringAPanicStillGives101) {
   }
 }
 
-// With room for two descriptors and standard output closed, the only place a
-// socket could get is standard output's: the client refuses it rather than
-// send its text into the connection.
+// With room for two descriptors and standard output closed, the null device
+// holds standard output's place and the socket finds none: one failure line,
+// and no connection that its text could go into. (A socket that lands in a
+// standard slot is moved or refused: the unit tests of open_socket.)
 TEST(FailureReport, NoRoomAboveTheStandardStreamsIsOneFailureLine) {
   if (FC_SANITIZED_CLIENT) {
     GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own below this limit";

@@ -12,8 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "json/frame_prefix.h"
+#include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"
-#include "sink_platform.h"
 #include "support/child_process.h"
 #include "support/client_checks.h"
 #include "support/receiver.h"
@@ -24,10 +25,15 @@ namespace {
 using namespace std::string_literals;
 
 std::string frame(const std::string& payload) {
-  auto n = static_cast<std::uint32_t>(payload.size());
-  std::string prefix = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                        static_cast<char>(n >> 8), static_cast<char>(n)};
-  return prefix + payload;
+  FramePrefix prefix = length_prefix_for_size(payload.size()).value();
+  return std::string(prefix.begin(), prefix.end()) + payload;
+}
+
+// Whether the socket becomes readable within `milliseconds`.
+bool readable_within(NativeSocket socket, int milliseconds) {
+  WatchedSocket watched{socket};
+  Result<std::size_t> ready = wait_for_input({&watched, 1}, milliseconds);
+  return ready && *ready > 0;
 }
 
 std::uint16_t free_port() {
@@ -65,10 +71,10 @@ bool comes_to_hold(const std::string& path, const std::string& text) {
 std::string received_by(const TcpClientStream& peer) {
   std::string bytes;
   std::uint8_t buffer[256];
-  while (sink::wait_readable(peer.native(), 10000)) {
-    long n = sink::receive(peer.native(), buffer, sizeof buffer);
-    if (n <= 0) break;
-    bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
+  while (readable_within(peer.native(), 10000)) {
+    Result<std::size_t> n = receive_some(peer.native(), buffer);
+    if (!n || *n == 0) break;
+    bytes.append(reinterpret_cast<const char*>(buffer), *n);
   }
   return bytes;
 }
@@ -115,7 +121,7 @@ ChildResult feed_sink(const Feed& feed) {
   }
   if (watched && idle) {
     EXPECT_TRUE(comes_to_hold(options.out_file, feed.printed_beside_idle_peer));
-    EXPECT_FALSE(sink::wait_readable(idle->native(), 0)) << "the idle peer was dropped first";
+    EXPECT_FALSE(readable_within(idle->native(), 0)) << "the idle peer was dropped first";
   }
   stop = true;
   if (!feed.stop_after_sending) stream.reset();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures frame-sink: throughput and peak memory, one column per program.
 
-    tools/bench_sink.py [SINK ...]     (default: build/release/tools/frame-sink)
+    tools/bench_sink.py [SINK ...]     (default: build/release/frame-sink)
 
 Four loads, each against a fresh frame-sink on a free port of 127.0.0.1:
   one connection   100,000 frames of 32 bytes on one connection: frames/s
@@ -165,7 +165,7 @@ LOADS = [("one connection", one_connection), ("short conns", short_connections),
 
 
 def main():
-    programs = sys.argv[1:] or ["build/release/tools/frame-sink"]
+    programs = sys.argv[1:] or ["build/release/frame-sink"]
     width = max(24, *(len(p) + 2 for p in programs))
     print(f"{'':16}" + "".join(f"{p:>{width}}" for p in programs))
     for name, load in LOADS:

@@ -29,7 +29,7 @@ cc -O2 -o "$work/c-client.linked" tools/bench_startup_client.c
 cp "$work/c-client.linked" "$baseline"
 cc -O2 -o "$work/timer" tools/bench_startup_timer.c
 
-build/release/tools/frame-sink >/dev/null 2>&1 &
+build/release/frame-sink >/dev/null 2>&1 &
 sink=$!
 wait_for_sink
 

@@ -51,8 +51,8 @@ check_tidy() {
 check_lists() {
   echo "--- source lists"
   local unlisted
-  unlisted=$(comm -23 <(git ls-files 'src/*.cc' 'tests/*.cc' 'tools/*.cc' 'fuzz/*.cc' | sort) \
-    <(grep -oE '(src|tests|tools|fuzz)/[A-Za-z0-9_/]+\.cc' cmake/sources.cmake | sort -u))
+  unlisted=$(comm -23 <(git ls-files 'src/*.cc' 'tests/*.cc' 'fuzz/*.cc' 'bench/*.cc' | sort) \
+    <(grep -oE '(src|tests|fuzz|bench)/[A-Za-z0-9_/]+\.cc' cmake/sources.cmake | sort -u))
   [ -z "$unlisted" ] || { echo "not in cmake/sources.cmake: $unlisted" >&2; return 1; }
 }
 

@@ -9,7 +9,7 @@ tools/install_deps.sh base
 cmake --preset release >/dev/null
 cmake --build --preset release -j2 --target frame-client frame-sink
 
-build/release/tools/frame-sink --connections 1 >build/release/sink.out &
+build/release/frame-sink --connections 1 >build/release/sink.out &
 sink=$!
 trap 'kill $sink 2>/dev/null || true' EXIT
 wait_for_sink

@@ -10,7 +10,7 @@ cmake --build --preset release -j2 --target frame-client frame-sink >/dev/null
 
 trace=$(mktemp)
 trap 'rm -f "$trace"' EXIT
-build/release/tools/frame-sink --connections 2 >/dev/null 2>&1 &
+build/release/frame-sink --connections 2 >/dev/null 2>&1 &
 wait_for_sink
 strace -f -o "$trace" build/release/frame-client >/dev/null
 echo "--- after start-up ---"

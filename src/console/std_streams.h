@@ -42,6 +42,11 @@ OutputDevice& stderr_device();
 /// write is retried.
 Status write_all(OutputDevice& device, std::string_view bytes);
 
+/// Waits until standard output, after it refused a write that would have had
+/// to wait (a non-blocking stream that is full), may take bytes again. A
+/// signal or a failure ends the wait too: the next write tells.
+void wait_for_stdout_room();
+
 /// Writes to standard error, unbuffered.
 Status write_stderr(std::string_view text);
 

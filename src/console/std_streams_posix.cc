@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,6 +79,11 @@ Result<std::uint64_t> clear_of_standard_streams(std::uint64_t handle) {
   close(fd);
   if (moved < 0) return std::unexpected(IoError::from_os_code(EMFILE));
   return static_cast<std::uint64_t>(moved);
+}
+
+void wait_for_stdout_room() {
+  pollfd output{STDOUT_FILENO, POLLOUT, 0};
+  (void)poll(&output, 1, -1);
 }
 
 OutputDevice& stdout_device() { return g_stdout; }

@@ -110,4 +110,10 @@ void IoError::write_display(TextSink& sink) const {
   }
 }
 
+std::string display_text(const IoError& error) {
+  StringSink text;
+  error.write_display(text);
+  return text.take();
+}
+
 }  // namespace fc

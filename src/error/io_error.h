@@ -5,6 +5,7 @@
 #include <expected>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "error/error_kind.h"
@@ -122,6 +123,10 @@ template <typename T>
 std::unexpected<IoError> take_error(Result<T>& result) {
   return std::unexpected<IoError>(std::move(result.error()));
 }
+
+/// The error's display form as a text, for reports that hold it among
+/// others.
+std::string display_text(const IoError& error);
 
 /// Every writer's error when a device takes nothing of a write. A layer's own
 /// records sit in its headers like this one, as `inline constexpr`, which

@@ -19,12 +19,6 @@ std::string debug_text(const IoError& error) {
   return sink.take();
 }
 
-std::string display_text(const IoError& error) {
-  StringSink sink;
-  error.write_display(sink);
-  return sink.take();
-}
-
 // An inner error that counts how often it is destroyed.
 class CountedInner final : public InnerError {
  public:

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "error/io_error.h"
 #include "json/json_writer.h"
@@ -20,6 +21,9 @@ using FramePrefix = std::array<std::uint8_t, 4>;
 /// cannot be framed: truncating its length would put a prefix on the wire
 /// that disagrees with the payload, so it is an InvalidInput error instead.
 Result<FramePrefix> length_prefix_for_size(std::uint64_t size);
+
+/// The payload length that a prefix on the wire gives.
+std::uint32_t payload_length(std::span<const std::uint8_t, 4> prefix);
 
 /// The prefix for the JSON text's byte length.
 Result<FramePrefix> length_prefix(const JsonText& text);

@@ -1,37 +1,16 @@
 #include "json/json_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+
+#include "json/json_escape.h"
 
 namespace fc {
 namespace {
 
-// For each byte: 0 to copy it, otherwise the letter after the backslash; 'u'
-// stands for the six-byte \u00XX form.
-constexpr std::array<char, 256> kEscapes = [] {
-  std::array<char, 256> table{};
-  for (int byte = 0; byte < 0x20; ++byte) table[byte] = 'u';
-  table['\b'] = 'b';
-  table['\t'] = 't';
-  table['\n'] = 'n';
-  table['\f'] = 'f';
-  table['\r'] = 'r';
-  table['"'] = '"';
-  table['\\'] = '\\';
-  return table;
-}();
-
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 void write_escape(unsigned char byte, char letter, TextSink& out) {
-  if (letter != 'u') {
-    const char pair[2] = {'\\', letter};
-    out.write(std::string_view(pair, 2));
-    return;
-  }
-  const char six[6] = {'\\', 'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
-  out.write(std::string_view(six, 6));
+  char escape[kLongestJsonEscape];
+  out.write(std::string_view(escape, write_json_escape(byte, letter, escape)));
 }
 
 }  // namespace
@@ -65,7 +44,7 @@ void write_json_string(std::string_view text, TextSink& out) {
   std::size_t run_start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto byte = static_cast<unsigned char>(text[i]);
-    char letter = kEscapes[byte];
+    char letter = kJsonEscapeLetters[byte];
     if (letter == 0) continue;
     if (i > run_start) out.write(text.substr(run_start, i - run_start));
     write_escape(byte, letter, out);

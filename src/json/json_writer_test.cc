@@ -119,7 +119,7 @@ TEST(JsonWriter, OutputFailureStopsAtOnce) {
   }
 }
 
-TEST(FramePrefix, BigEndianLengthAndTheLimit) {
+TEST(FramePrefix, BigEndianLengthAndTheLimitBothWays) {
   struct Case {
     std::uint64_t size;
     bool ok;
@@ -140,6 +140,7 @@ TEST(FramePrefix, BigEndianLengthAndTheLimit) {
     ASSERT_EQ(prefix.has_value(), c.ok) << c.size;
     if (c.ok) {
       EXPECT_EQ(*prefix, c.prefix) << c.size;
+      EXPECT_EQ(payload_length(c.prefix), c.size) << "read back";
     } else {
       EXPECT_EQ(prefix.error().kind(), ErrorKind::InvalidInput);
     }

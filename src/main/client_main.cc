@@ -1,7 +1,7 @@
 // The client's entry routine. Command-line arguments are ignored. Its
 // replacement allocation functions are in allocation_operators.cc beside it.
 
-#include "main/process.h"
+#include "console/process.h"
 #include "main/run.h"
 
 int main() {

@@ -4,14 +4,11 @@
 #include <cstddef>
 #include <string_view>
 
+#include "console/buffered_output.h"
 #include "console/std_streams.h"
 #include "debug_text/text_sink.h"
 
 namespace fc {
-
-/// A flush whose device took none of the buffered bytes.
-inline constexpr FixedMessage kFlushWriteZero{"failed to write the buffered data",
-                                              ErrorKind::WriteZero};
 
 /// A line-buffered writer with a 1024-byte buffer: a line reaches the device
 /// in one write when its "\n" is written (if it fits the buffer); text after
@@ -21,22 +18,19 @@ class LineWriter final : public TextSink {
  public:
   static constexpr std::size_t kCapacity = 1024;
 
-  explicit LineWriter(OutputDevice& device) : device_(device) {}
+  explicit LineWriter(OutputDevice& device) : out_(device, buffer_) {}
 
   /// Hands whatever is buffered to the device.
-  Status flush();
+  Status flush() { return out_.flush(); }
   /// The failure that refused a piece; success while none was refused.
   const Status& status() const { return status_; }
 
  private:
   bool put(std::string_view piece) override;
   Status write_lines(std::string_view piece);
-  Status write_unterminated(std::string_view piece);
-  void append(std::string_view piece);
 
-  OutputDevice& device_;
   char buffer_[kCapacity];
-  std::size_t size_ = 0;
+  BufferedOutput out_;
   Status status_;
 };
 

@@ -49,6 +49,56 @@ Result<std::size_t> send_some(NativeSocket socket, std::span<const std::uint8_t>
 /// Closes the socket; failures are ignored.
 void close_socket(NativeSocket socket);
 
+// The serving side. A call on a non-blocking socket that finds nothing to do
+// yet fails with an error of kind WouldBlock; one that a signal cut short,
+// with the kind Interrupted (is_interrupted()): both are for trying again.
+
+/// The largest backlog of connections not yet accepted that the system takes.
+int largest_backlog();
+
+/// A socket listening on `address`, made as open_socket() makes one (never
+/// inherited, never in a standard stream's place), with room for `backlog`
+/// connections not yet accepted. On POSIX a port that an earlier run left
+/// waiting out its last connections can be taken at once; on Windows no
+/// other program may bind the same port beside it. Starts the network layer.
+Result<NativeSocket> listen_on(const SocketAddress& address, int backlog);
+
+/// The port the socket is bound to.
+Result<std::uint16_t> local_port(NativeSocket socket);
+
+/// The next connection on a listener, never inherited and never in a
+/// standard stream's place; connections their peers abandoned before they
+/// were taken are skipped.
+Result<NativeSocket> accept_connection(NativeSocket listener);
+
+/// Makes calls on the socket return at once instead of waiting.
+Status set_non_blocking(NativeSocket socket);
+
+/// Makes closing the socket reset the connection instead of ending it cleanly.
+Status reset_on_close(NativeSocket socket);
+
+/// One receive into `buffer`: how many bytes arrived, 0 at the end of the
+/// stream (or for an empty buffer).
+Result<std::size_t> receive_some(NativeSocket socket, std::span<std::uint8_t> buffer);
+
+/// As receive_some(), but the bytes stay to be received again.
+Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffer);
+
+/// How many bytes a receive would take at once.
+Result<std::size_t> bytes_waiting(NativeSocket socket);
+
+/// A socket to watch for input; wait_for_input() sets `ready`.
+struct WatchedSocket {
+  NativeSocket socket = kNoSocket;
+  /// Input, a connection to accept, the end of the stream or a failure waits.
+  bool ready = false;
+};
+
+/// Waits at most `milliseconds` (-1: without end) until one of the sockets is
+/// ready, and marks those that are: how many. 0 when none became ready in
+/// time.
+Result<std::size_t> wait_for_input(std::span<WatchedSocket> sockets, int milliseconds);
+
 }  // namespace fc
 
 #endif  // FC_NET_SOCKET_OPS_H_

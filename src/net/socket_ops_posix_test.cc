@@ -1,7 +1,14 @@
-// The POSIX resolver, with hosts that need no query to leave the machine.
+// The POSIX resolver, with hosts that need no query to leave the machine,
+// and new sockets kept out of the standard streams' places.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -51,6 +58,39 @@ TEST(ResolveHostName, OverlongNamesFailAlikeOnEitherSideOfTheStackBuffer) {
     if (first_text.empty()) first_text = text;
     EXPECT_EQ(text, first_text) << length;
   }
+}
+
+bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
+
+// In a child process: frees the standard slots given, sets the descriptor
+// limit (0: as it is) and opens a socket, which lands in the lowest free
+// slot. Ends with 0 when the socket moved to the lowest place above the
+// standard slots, close-on-exec, or when it was refused as too many open
+// files for lack of room there; otherwise with the number of the broken
+// expectation.
+[[noreturn]] void open_with_slots_free(std::initializer_list<int> slots, rlim_t limit) {
+  for (int slot : slots) close(slot);
+  int above = limit == 0 ? fcntl(1, F_DUPFD, 3) : -1;  // where the socket belongs
+  if (above >= 0) close(above);
+  if (limit != 0) {
+    rlimit files{limit, limit};
+    if (setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(10);
+  }
+  Result<NativeSocket> socket = open_socket(Ipv4Address{{127, 0, 0, 1}, 0});
+  for (int slot : slots) {
+    if (!is_free(slot)) _exit(11);  // the socket stayed in a standard slot
+  }
+  if (above < 0) _exit(!socket && socket.error().os_code() == EMFILE ? 0 : 12);
+  if (!socket) _exit(13);
+  if (static_cast<int>(*socket) != above) _exit(14);
+  _exit(fcntl(static_cast<int>(*socket), F_GETFD) == FD_CLOEXEC ? 0 : 15);
+}
+
+TEST(OpenSocketDeathTest, NeverTakesAStandardStreamsPlace) {
+  EXPECT_EXIT(open_with_slots_free({0, 2}, 0), ::testing::ExitedWithCode(0), "")
+      << "room above the standard slots";
+  EXPECT_EXIT(open_with_slots_free({0}, 3), ::testing::ExitedWithCode(0), "")
+      << "no room above them";
 }
 
 }  // namespace

@@ -5,13 +5,10 @@
 #include <future>
 #include <thread>
 
-#include "sink_platform.h"
+#include "net/socket_ops.h"
 
 namespace fc::testing {
 namespace {
-
-using sink::kNoSocket;
-using sink::SocketHandle;
 
 // How often the serving thread looks for a stop request.
 constexpr int kPollMilliseconds = 50;
@@ -19,32 +16,42 @@ constexpr int kPollMilliseconds = 50;
 // A listener closed a moment ago may still hold its port for a short while
 // (under wine the close goes through the wine server), so a fixed port is
 // tried again for up to two seconds before it counts as taken.
-SocketHandle listen_loopback(std::uint16_t port, std::string* why) {
-  std::string reason;
+NativeSocket listen_loopback(std::uint16_t port, std::string* why) {
+  const Ipv4Address address{{127, 0, 0, 1}, port};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  SocketHandle listener = sink::listen_loopback(port, 4, &reason);
-  while (listener == kNoSocket && port != 0 && std::chrono::steady_clock::now() < deadline) {
+  Result<NativeSocket> listener = listen_on(address, 4);
+  while (!listener && port != 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    listener = sink::listen_loopback(port, 4, &reason);
+    listener = listen_on(address, 4);
   }
-  if (listener == kNoSocket && why) {
-    *why = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (" + reason +
+  if (listener) return *listener;
+  if (why) {
+    *why = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (" +
+           display_text(listener.error()) +
            "): another program holds the port; stop it and run the test again";
   }
-  return listener;
+  return kNoSocket;
+}
+
+// Whether the socket becomes readable (or has a connection to accept)
+// within the poll interval.
+bool soon_readable(NativeSocket socket) {
+  WatchedSocket watched{socket};
+  Result<std::size_t> ready = wait_for_input({&watched, 1}, kPollMilliseconds);
+  return ready && *ready > 0;
 }
 
 class ThreadReceiver final : public Receiver {
  public:
-  ThreadReceiver(SocketHandle listener, PeerBehaviour behaviour)
-      : listener_(listener), port_(sink::local_port(listener)) {
+  ThreadReceiver(NativeSocket listener, PeerBehaviour behaviour)
+      : listener_(listener), port_(local_port(listener).value_or(0)) {
     thread_ = std::thread([this, behaviour] { serve(behaviour); });
   }
 
   ~ThreadReceiver() override {
     stop_ = true;
     thread_.join();
-    sink::close_socket(listener_);
+    close_socket(listener_);
   }
 
   std::uint16_t port() const override { return port_; }
@@ -60,46 +67,46 @@ class ThreadReceiver final : public Receiver {
   }
 
  private:
-  SocketHandle accept_one() {
+  NativeSocket accept_one() {
     while (!stop_) {
-      if (!sink::wait_readable(listener_, kPollMilliseconds)) continue;
-      SocketHandle socket = sink::accept_connection(listener_);
-      if (socket != kNoSocket) return socket;
+      if (!soon_readable(listener_)) continue;
+      Result<NativeSocket> socket = accept_connection(listener_);
+      if (socket) return *socket;
     }
     return kNoSocket;
   }
 
   void serve(PeerBehaviour behaviour) {
-    SocketHandle socket = accept_one();
+    NativeSocket socket = accept_one();
     if (socket != kNoSocket) {
       accepted_ = true;
       if (behaviour == PeerBehaviour::kResetAtOnce) {
-        sink::reset_on_close(socket);
+        (void)reset_on_close(socket);
       } else {
         read_to_end(socket);
       }
-      sink::close_socket(socket);
+      close_socket(socket);
     }
     promise_.set_value();
   }
 
-  void read_to_end(SocketHandle socket) {
+  void read_to_end(NativeSocket socket) {
     std::uint8_t buffer[4096];
     while (!stop_) {
-      if (!sink::wait_readable(socket, kPollMilliseconds)) continue;
-      long n = sink::receive(socket, buffer, sizeof buffer);
-      if (n > 0) {
-        bytes_.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
-      } else if (n == 0) {
+      if (!soon_readable(socket)) continue;
+      Result<std::size_t> n = receive_some(socket, buffer);
+      if (n && *n > 0) {
+        bytes_.append(reinterpret_cast<const char*>(buffer), *n);
+      } else if (n) {
         clean_end_ = true;
         return;
-      } else if (!sink::last_call_interrupted()) {
+      } else if (!n.error().is_interrupted()) {
         return;
       }
     }
   }
 
-  SocketHandle listener_;
+  NativeSocket listener_;
   std::uint16_t port_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> accepted_{false};
@@ -114,15 +121,15 @@ class ThreadReceiver final : public Receiver {
 
 std::unique_ptr<Receiver> Receiver::listen(std::uint16_t port, PeerBehaviour behaviour,
                                            std::string* why) {
-  SocketHandle listener = listen_loopback(port, why);
+  NativeSocket listener = listen_loopback(port, why);
   if (listener == kNoSocket) return nullptr;
   return std::make_unique<ThreadReceiver>(listener, behaviour);
 }
 
 bool port_is_free(std::uint16_t port) {
-  SocketHandle listener = listen_loopback(port, nullptr);
+  NativeSocket listener = listen_loopback(port, nullptr);
   if (listener == kNoSocket) return false;
-  sink::close_socket(listener);
+  close_socket(listener);
   return true;
 }
 

@@ -13,7 +13,7 @@
 // Time spent writing standard output does not count as any peer's silence:
 // idle limits run on a clock that stops while output is written.
 
-#include "sink_server.h"
+#include "receiver/server.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,10 +27,12 @@
 #include <vector>
 
 #include "console/std_streams.h"
-#include "debug_text/text_sink.h"
-#include "sink_output.h"
+#include "json/frame_prefix.h"
+#include "net/socket_ops.h"
+#include "receiver/line_output.h"
+#include "receiver/receiver_process.h"
 
-namespace fc::sink {
+namespace fc::receiver {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -58,7 +60,7 @@ enum class Stage {
 };
 
 struct Peer {
-  SocketHandle socket = kNoSocket;
+  NativeSocket socket = kNoSocket;
   std::uint64_t number = 0;
   Clock::time_point heard;  // on the serving clock
   Stage stage = Stage::kPrefix;
@@ -75,7 +77,7 @@ struct Peer {
 };
 
 struct Server {
-  Server(const Options& options_in, SocketHandle listener_in)
+  Server(const Options& options_in, NativeSocket listener_in)
       : options(options_in),
         listener(listener_in),
         room(std::size_t{options_in.memory_mib} << 20),
@@ -87,7 +89,7 @@ struct Server {
   std::chrono::seconds idle_limit() const { return std::chrono::seconds(options.idle_seconds); }
 
   Options options;
-  SocketHandle listener;
+  NativeSocket listener;
   std::vector<Peer> peers;
   std::uint64_t accepted = 0;
   Clock::time_point accept_resume;
@@ -111,15 +113,10 @@ void complain(Server& server, const Peer& peer, std::string_view what) {
   report(server, "connection " + std::to_string(peer.number) + ": " + std::string(what));
 }
 
-std::string display(const IoError& error) {
-  StringSink text;
-  error.write_display(text);
-  return text.take();
-}
-
 bool output_done(Server& server, const Peer& peer, const Status& status) {
   if (!status.ok()) {
-    complain(server, peer, "cannot write the frame to standard output: " + display(status.error()));
+    complain(server, peer,
+             "cannot write the frame to standard output: " + display_text(status.error()));
   }
   return status.ok();
 }
@@ -130,11 +127,6 @@ bool print(Server& server, const Peer& peer, std::span<const std::uint8_t> paylo
 
 bool flush_output(Server& server, const Peer& peer) {
   return output_done(server, peer, server.output.flush());
-}
-
-std::uint32_t length_at(const std::uint8_t* prefix) {
-  return (std::uint32_t{prefix[0]} << 24) | (std::uint32_t{prefix[1]} << 16) |
-         (std::uint32_t{prefix[2]} << 8) | prefix[3];
 }
 
 // Reports where the peer's stream stopped, `how` ("stream ended",
@@ -214,35 +206,45 @@ bool begin_frame(Server& server, Peer& peer, std::uint32_t length) {
   return true;
 }
 
-long read_from(Peer& peer, std::uint8_t* data, std::size_t size, bool just_peek) {
-  size = std::min(size, peer.read_limit);
-  long n = just_peek ? peek(peer.socket, data, size) : receive(peer.socket, data, size);
-  if (n > 0 && !just_peek) peer.read_limit -= static_cast<std::size_t>(n);
+Result<std::size_t> read_from(Peer& peer, std::uint8_t* data, std::size_t size, bool just_peek) {
+  std::span<std::uint8_t> buffer(data, std::min(size, peer.read_limit));
+  Result<std::size_t> n =
+      just_peek ? peek_some(peer.socket, buffer) : receive_some(peer.socket, buffer);
+  if (n && !just_peek) peer.read_limit -= *n;
   return n;
+}
+
+bool retry_later(const IoError& error) {
+  return error.is_interrupted() || error.kind() == ErrorKind::WouldBlock;
 }
 
 // What a read that brought no byte means: nothing yet, or the end of the
 // connection (reported unless it ended between frames).
-Input no_bytes(Server& server, Peer& peer, long n) {
-  if (n == 0) {
+Input no_bytes(Server& server, Peer& peer, const Result<std::size_t>& n) {
+  if (n) {
     report_unfinished(server, peer, "stream ended");
-  } else if (last_call_would_block() || last_call_interrupted()) {
+  } else if (retry_later(n.error())) {
     return Input::kNone;
   } else {
-    complain(server, peer, "read failed: " + last_error_text());
+    complain(server, peer, "read failed: " + display_text(n.error()));
   }
   return Input::kEnded;
 }
 
-// Takes `count` bytes that were peeked at.
+// Takes `count` bytes that were peeked at, which are there to take.
 bool consume(Server& server, Peer& peer, std::size_t count) {
   while (count > 0) {
-    long n = read_from(peer, server.chunk, count, false);
-    if (n <= 0) {
-      complain(server, peer, "read failed: " + last_error_text());
+    Result<std::size_t> n = read_from(peer, server.chunk, count, false);
+    if (!n && n.error().is_interrupted()) continue;
+    if (!n) {
+      complain(server, peer, "read failed: " + display_text(n.error()));
       return false;
     }
-    count -= static_cast<std::size_t>(n);
+    if (*n == 0) {
+      complain(server, peer, "read failed: the stream ended before what it held was read");
+      return false;
+    }
+    count -= *n;
   }
   return true;
 }
@@ -252,13 +254,13 @@ bool consume(Server& server, Peer& peer, std::size_t count) {
 Input take_frames(Server& server, Peer& peer) {
   // While any frame would find room, whatever arrived can be taken at once.
   bool peek_first = server.waiting > 0 || server.room < server.frame_limit;
-  long n = read_from(peer, server.chunk, kReadChunk, peek_first);
-  if (n <= 0) return no_bytes(server, peer, n);
+  Result<std::size_t> n = read_from(peer, server.chunk, kReadChunk, peek_first);
+  if (!n || *n == 0) return no_bytes(server, peer, n);
   peer.heard = server.now();
-  std::span<const std::uint8_t> bytes(server.chunk, static_cast<std::size_t>(n));
+  std::span<const std::uint8_t> bytes(server.chunk, *n);
   std::size_t used = 0;
   while (bytes.size() - used >= kPrefixSize) {
-    std::uint32_t length = length_at(&bytes[used]);
+    std::uint32_t length = payload_length(bytes.subspan(used).first<kPrefixSize>());
     std::span<const std::uint8_t> rest = bytes.subspan(used + kPrefixSize);
     if (rest.size() < length) {  // so is every frame over the limit, which no read holds
       used += kPrefixSize;
@@ -284,13 +286,14 @@ Input take_frames(Server& server, Peer& peer) {
 
 // The rest of a prefix that arrived cut short.
 Input take_prefix_rest(Server& server, Peer& peer) {
-  long n = read_from(peer, peer.prefix + peer.prefix_have, kPrefixSize - peer.prefix_have, false);
-  if (n <= 0) return no_bytes(server, peer, n);
+  Result<std::size_t> n =
+      read_from(peer, peer.prefix + peer.prefix_have, kPrefixSize - peer.prefix_have, false);
+  if (!n || *n == 0) return no_bytes(server, peer, n);
   peer.heard = server.now();
-  peer.prefix_have += static_cast<std::size_t>(n);
+  peer.prefix_have += *n;
   if (peer.prefix_have < kPrefixSize) return Input::kTaken;
   peer.prefix_have = 0;
-  std::uint32_t length = length_at(peer.prefix);
+  std::uint32_t length = payload_length(std::span(peer.prefix));
   if (length == 0)
     return print(server, peer, {}) && flush_output(server, peer) ? Input::kTaken : Input::kEnded;
   return begin_frame(server, peer, length) ? Input::kTaken : Input::kEnded;
@@ -299,11 +302,11 @@ Input take_prefix_rest(Server& server, Peer& peer) {
 // More of a payload that has its room; printed, and its room given back,
 // once whole.
 Input take_payload(Server& server, Peer& peer) {
-  long n = read_from(peer, peer.payload.get() + peer.payload_have, peer.length - peer.payload_have,
-                     false);
-  if (n <= 0) return no_bytes(server, peer, n);
+  Result<std::size_t> n = read_from(peer, peer.payload.get() + peer.payload_have,
+                                    peer.length - peer.payload_have, false);
+  if (!n || *n == 0) return no_bytes(server, peer, n);
   peer.heard = server.now();
-  peer.payload_have += static_cast<std::size_t>(n);
+  peer.payload_have += *n;
   if (peer.payload_have < peer.length) return Input::kTaken;
   bool printed =
       print(server, peer, {peer.payload.get(), peer.length}) && flush_output(server, peer);
@@ -327,22 +330,22 @@ Input take_input(Server& server, Peer& peer) {
 // Takes every connection waiting, up to the limit of connections.
 void accept_waiting(Server& server) {
   while (server.accepting()) {
-    SocketHandle socket = accept_connection(server.listener);
-    if (socket == kNoSocket) {
-      if (last_call_interrupted()) continue;
-      if (last_call_would_block()) return;
+    Result<NativeSocket> socket = accept_connection(server.listener);
+    if (!socket) {
+      if (socket.error().is_interrupted()) continue;
+      if (socket.error().kind() == ErrorKind::WouldBlock) return;
       // Out of descriptors or memory, say: try again a moment later.
-      report(server, "accept: " + last_error_text());
+      report(server, "accept: " + display_text(socket.error()));
       server.accept_resume = server.now() + kAcceptRetry;
       return;
     }
     Peer peer;
-    peer.socket = socket;
+    peer.socket = *socket;
     peer.number = ++server.accepted;
     peer.heard = server.now();
-    if (!make_non_blocking(socket)) {
-      complain(server, peer, "cannot stop reads from waiting: " + last_error_text());
-      close_socket(socket);
+    if (Status status = set_non_blocking(*socket); !status.ok()) {
+      complain(server, peer, "cannot stop reads from waiting: " + display_text(status.error()));
+      close_socket(*socket);
       continue;
     }
     server.peers.push_back(std::move(peer));
@@ -381,8 +384,11 @@ bool serve_turn(Server& server, Watch& watch) {
     watch.sockets.push_back({server.peers[i].socket});
     watch.peers.push_back(i);
   }
-  if (wait_for_input(watch.sockets, wait_milliseconds(server, listening, now)) < 0) {
-    report(server, "wait: " + last_error_text());
+  Result<std::size_t> ready =
+      wait_for_input(watch.sockets, wait_milliseconds(server, listening, now));
+  // A signal that cut the wait short leaves every socket unmarked.
+  if (!ready && !ready.error().is_interrupted()) {
+    report(server, "wait: " + display_text(ready.error()));
     return false;
   }
   now = server.now();  // a peer not ready by now was silent up to now
@@ -409,7 +415,7 @@ bool serve_turn(Server& server, Watch& watch) {
 // left unfinished is reported.
 void drain(Server& server) {
   if (server.accepting() && server.accept_resume <= server.now()) accept_waiting(server);
-  for (Peer& peer : server.peers) peer.read_limit = bytes_waiting(peer.socket);
+  for (Peer& peer : server.peers) peer.read_limit = bytes_waiting(peer.socket).value_or(0);
   while (!server.peers.empty()) {
     for (Peer& peer : server.peers) {
       if (!peer.open || peer.stage == Stage::kWaiting) continue;
@@ -429,7 +435,7 @@ void drain(Server& server) {
 
 }  // namespace
 
-int serve(const Options& options, SocketHandle listener) {
+int serve(const Options& options, NativeSocket listener) {
   auto server = std::make_unique<Server>(options, listener);
   Watch watch;
   bool waits_work = true;
@@ -442,4 +448,4 @@ int serve(const Options& options, SocketHandle listener) {
   return server->all_well ? 0 : 1;
 }
 
-}  // namespace fc::sink
+}  // namespace fc::receiver

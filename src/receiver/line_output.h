@@ -1,5 +1,5 @@
-#ifndef FC_TOOLS_SINK_OUTPUT_H_
-#define FC_TOOLS_SINK_OUTPUT_H_
+#ifndef FC_RECEIVER_LINE_OUTPUT_H_
+#define FC_RECEIVER_LINE_OUTPUT_H_
 
 #include <chrono>
 #include <cstddef>
@@ -7,10 +7,11 @@
 #include <span>
 #include <string_view>
 
+#include "console/buffered_output.h"
 #include "console/std_streams.h"
 #include "error/io_error.h"
 
-namespace fc::sink {
+namespace fc::receiver {
 
 /// Standard output for payloads. Each payload becomes one line, its bytes
 /// below 0x20 and 0x7F written as JSON escapes. Lines gather in a fixed
@@ -21,7 +22,7 @@ class LineOutput {
  public:
   static constexpr std::size_t kCapacity = std::size_t{64} * 1024;
 
-  explicit LineOutput(OutputDevice& device) : device_(device) {}
+  explicit LineOutput(OutputDevice& device) : device_(device), out_(device_, buffer_) {}
 
   /// Adds the payload as a line. A failure of the device drops what was
   /// buffered.
@@ -29,28 +30,29 @@ class LineOutput {
   /// Hands what is buffered to the device.
   Status flush();
   /// How long writes have kept the program waiting, in all.
-  std::chrono::steady_clock::duration time_writing() const { return time_writing_; }
+  std::chrono::steady_clock::duration time_writing() const { return device_.time_writing(); }
 
  private:
-  // The device, with a full non-blocking stream waited for.
-  class WaitingDevice final : public OutputDevice {
+  // The device, with a full non-blocking stream waited for and the time
+  // spent writing counted.
+  class PacedDevice final : public OutputDevice {
    public:
-    explicit WaitingDevice(OutputDevice& device);
+    explicit PacedDevice(OutputDevice& device) : device_(device) {}
     Result<std::size_t> write_some(std::string_view bytes) override;
+    std::chrono::steady_clock::duration time_writing() const { return time_writing_; }
 
    private:
     OutputDevice& device_;
+    std::chrono::steady_clock::duration time_writing_{};
   };
 
   Status put(std::string_view bytes);
-  Status write_out(std::string_view bytes);
 
-  WaitingDevice device_;
+  PacedDevice device_;
   char buffer_[kCapacity];
-  std::size_t size_ = 0;
-  std::chrono::steady_clock::duration time_writing_{};
+  BufferedOutput out_;
 };
 
-}  // namespace fc::sink
+}  // namespace fc::receiver
 
-#endif  // FC_TOOLS_SINK_OUTPUT_H_
+#endif  // FC_RECEIVER_LINE_OUTPUT_H_

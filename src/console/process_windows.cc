@@ -1,5 +1,5 @@
 #include "console/std_streams.h"
-#include "main/process.h"
+#include "console/process.h"
 
 namespace fc {
 

@@ -1,7 +1,7 @@
 #include <signal.h>
 
 #include "console/std_streams.h"
-#include "main/process.h"
+#include "console/process.h"
 
 namespace fc {
 

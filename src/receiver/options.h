@@ -1,5 +1,5 @@
-#ifndef FC_TOOLS_SINK_OPTIONS_H_
-#define FC_TOOLS_SINK_OPTIONS_H_
+#ifndef FC_RECEIVER_OPTIONS_H_
+#define FC_RECEIVER_OPTIONS_H_
 
 #include <cstdint>
 #include <expected>
@@ -8,7 +8,7 @@
 
 // frame-sink's command line.
 
-namespace fc::sink {
+namespace fc::receiver {
 
 struct Options {
   std::uint32_t connections = 0;  ///< stop once this many have ended; 0: never
@@ -34,6 +34,6 @@ extern const char kHelp[];
 /// "--port: 70000 is not a port (1 to 65535)".
 std::expected<Command, std::string> parse_command_line(std::span<char* const> args);
 
-}  // namespace fc::sink
+}  // namespace fc::receiver
 
-#endif  // FC_TOOLS_SINK_OPTIONS_H_
+#endif  // FC_RECEIVER_OPTIONS_H_

@@ -1,4 +1,4 @@
-#include "sink_options.h"
+#include "receiver/options.h"
 
 #include <algorithm>
 #include <iterator>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <string_view>
 
-namespace fc::sink {
+namespace fc::receiver {
 
 const char kUsage[] =
     "usage: frame-sink [--connections N] [--port P] [--idle-timeout SECONDS]\n"
@@ -96,4 +96,4 @@ std::expected<Command, std::string> parse_command_line(std::span<char* const> ar
   return command;
 }
 
-}  // namespace fc::sink
+}  // namespace fc::receiver
