@@ -30,8 +30,11 @@ set(fc_core_sources
     src/main/run.cc
     src/net/endpoint.cc
     src/net/host_text.cc
+    src/net/poller.cc
     src/net/socket_address.cc
     src/net/tcp_client_stream.cc
+    src/receiver/frame_buffer.cc
+    src/receiver/frame_reader.cc
     src/receiver/line_output.cc
     src/receiver/options.cc
     src/receiver/server.cc)
@@ -40,15 +43,19 @@ set(fc_core_posix_sources
     src/console/std_streams_posix.cc
     src/error/allocation_posix.cc
     src/error/os_error_posix.cc
+    src/net/poller_posix.cc
     src/net/socket_ops_posix.cc
+    src/receiver/frame_buffer_posix.cc
     src/receiver/receiver_process_posix.cc)
 set(fc_core_windows_sources
     src/console/process_windows.cc
     src/console/std_streams_windows.cc
     src/error/allocation_windows.cc
     src/error/os_error_windows.cc
+    src/net/poller_windows.cc
     src/net/socket_create_windows.cc
     src/net/socket_ops_windows.cc
+    src/receiver/frame_buffer_windows.cc
     src/receiver/receiver_process_windows.cc)
 
 # The client: its entry routine and its allocation functions, which belong
@@ -79,7 +86,8 @@ set(fc_unit_test_sources
     src/net/endpoint_test.cc
     src/net/host_text_test.cc
     src/net/socket_address_test.cc
-    src/net/tcp_client_stream_test.cc)
+    src/net/tcp_client_stream_test.cc
+    src/receiver/line_output_test.cc)
 set(fc_unit_test_posix_sources
     src/error/os_error_posix_test.cc
     src/net/sockaddr_conversion_posix_test.cc
@@ -122,6 +130,7 @@ set(fc_bench_sources
 # The fuzz targets, each an executable of its own named after its file.
 set(fc_fuzz_sources
     fuzz/endpoint_fuzz.cc
+    fuzz/frame_reader_fuzz.cc
     fuzz/socket_address_fuzz.cc)
 
 # Each list with this platform's part added and full paths, for the CMake

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "json/frame_prefix.h"
+#include "net/poller.h"
 #include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"
 #include "support/child_process.h"
@@ -24,17 +25,12 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string frame(const std::string& payload) {
-  FramePrefix prefix = length_prefix_for_size(payload.size()).value();
-  return std::string(prefix.begin(), prefix.end()) + payload;
+std::string prefix(std::size_t length) {
+  FramePrefix bytes = length_prefix_for_size(length).value();
+  return std::string(bytes.begin(), bytes.end());
 }
 
-// Whether the socket becomes readable within `milliseconds`.
-bool readable_within(NativeSocket socket, int milliseconds) {
-  WatchedSocket watched{socket};
-  Result<std::size_t> ready = wait_for_input({&watched, 1}, milliseconds);
-  return ready && *ready > 0;
-}
+std::string frame(const std::string& payload) { return prefix(payload.size()) + payload; }
 
 std::uint16_t free_port() {
   std::string why;
@@ -83,12 +79,20 @@ struct Feed {
   std::string bytes;
   StreamSetup out = StreamSetup::kCapture;
   std::vector<std::string> args = {};
-  // A first connection that sends nothing: it must receive nothing, and it
+  // A first connection, made before the one that sends `bytes`: it sends
+  // `first_bytes` at once and then nothing; it must receive nothing, and it
   // ends when the sink drops it as idle.
   bool idle_peer = false;
-  // Standard output goes to a file, which must come to hold this while the
-  // idle peer is still open.
-  std::string printed_beside_idle_peer = {};
+  std::string first_bytes = {};
+  // `bytes` go in two pieces, split here (the second may be empty), 100 ms
+  // apart; the first connection sends `first_tail` in between.
+  std::size_t split_at = std::string::npos;
+  std::string first_tail = {};
+  // Standard output goes to a file, which must come to hold this while every
+  // connection is still open.
+  std::string printed_while_open = {};
+  // Then a further connection must be refused.
+  bool then_refused = false;
   StreamSetup in = StreamSetup::kCapture;
   long file_size_limit = -1;  // standard output goes to a file this large at most
   int out_pause_ms = 0;
@@ -99,8 +103,8 @@ struct Feed {
 // frame-sink ended.
 ChildResult feed_sink(const Feed& feed) {
   std::uint16_t port = free_port();
-  bool watched = !feed.printed_beside_idle_peer.empty();
-  bool idle_peer = feed.idle_peer || watched;
+  bool watched = !feed.printed_while_open.empty();
+  bool idle_peer = feed.idle_peer || !feed.first_bytes.empty();
   std::atomic<bool> stop{false};
   ChildOptions options;
   options.in = feed.in;
@@ -115,13 +119,34 @@ ChildResult feed_sink(const Feed& feed) {
   options.args.insert(options.args.end(), feed.args.begin(), feed.args.end());
   auto sink = std::async(std::launch::async, [&] { return run_child(FC_SINK_PATH, options); });
   std::optional<TcpClientStream> idle = idle_peer ? connect_to_sink(port) : std::nullopt;
+  if (idle && !feed.first_bytes.empty()) {
+    EXPECT_TRUE(send_all(*idle, feed.first_bytes).ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // taken in first
+  }
   std::optional<TcpClientStream> stream = connect_to_sink(port);
   if (stream) {
-    EXPECT_TRUE(send_all(*stream, feed.bytes).ok());
+    std::string_view bytes = feed.bytes;
+    std::size_t split = std::min(feed.split_at, bytes.size());
+    EXPECT_TRUE(send_all(*stream, bytes.substr(0, split)).ok());
+    if (feed.split_at != std::string::npos) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (idle) {
+        EXPECT_TRUE(send_all(*idle, feed.first_tail).ok());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      EXPECT_TRUE(send_all(*stream, bytes.substr(split)).ok());
+    }
   }
-  if (watched && idle) {
-    EXPECT_TRUE(comes_to_hold(options.out_file, feed.printed_beside_idle_peer));
-    EXPECT_FALSE(readable_within(idle->native(), 0)) << "the idle peer was dropped first";
+  if (watched) {
+    EXPECT_TRUE(comes_to_hold(options.out_file, feed.printed_while_open));
+    if (idle) {
+      EXPECT_FALSE(readable_within(idle->native(), 0)) << "the idle peer was dropped first";
+    }
+  }
+  if (feed.then_refused) {
+    Result<TcpClientStream> further = connect_endpoint("127.0.0.1:" + std::to_string(port));
+    EXPECT_TRUE(!further && further.error().kind() == ErrorKind::ConnectionRefused)
+        << "a connection past the last was taken";
   }
   stop = true;
   if (!feed.stop_after_sending) stream.reset();
@@ -161,6 +186,46 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        1,
        "",
        "frame length 4294967295 exceeds the limit"},
+      {"a whole frame before a refused length",
+       {frame("hello") + "\x01\x00\x00\x01"s},
+       1,
+       "hello\n",
+       "connection 1: frame length 16777217 exceeds the limit of 16777216 bytes"},
+      {"a length just over a budget of 1 MiB",
+       {.bytes = prefix(1048577), .args = {"--memory", "1"}},
+       1,
+       "",
+       "connection 1: frame length 1048577 exceeds the limit of 1048576 bytes"},
+      {"the longest short frame, in two pieces, beside a holder of all the room",
+       {.bytes = frame(std::string(65536, 'w')),
+        .args = {"--memory", "1", "--idle-timeout", "3"},
+        .first_bytes = prefix(1048576),
+        .split_at = 4,
+        .printed_while_open = std::string(65536, 'w') + "\n"},
+       1,
+       std::string(65536, 'w') + "\n",
+       "connection 1: idle for 3 s inside a payload after 0 of 1048576 bytes, dropped"},
+      {"the shortest long frame waits for room, and gets it",
+       {.bytes = frame(std::string(65537, 'y')),
+        .args = {"--memory", "1", "--idle-timeout", "2"},
+        .first_bytes = frame(std::string(1000000, 'h')).substr(0, 1000003),
+        .split_at = 65541,
+        .first_tail = "h"},
+       1,
+       std::string(1000000, 'h') + "\n" + std::string(65537, 'y') + "\n",
+       "connection 1: idle for 2 s, dropped"},
+      {"a frame that holds room past the frame limit",
+       {.bytes = "",
+        .args = {"--frame-timeout", "1", "--idle-timeout", "5"},
+        .first_bytes = frame(std::string(100000, 'f')).substr(0, 14)},
+       1,
+       "",
+       "connection 1: frame not complete within 1 s (inside a payload after 10 of 100000"},
+      {"no connection past the last one",
+       {.bytes = frame("only"), .printed_while_open = "only\n", .then_refused = true},
+       0,
+       "only\n",
+       ""},
       {"output refused",
        {frame("lost"), StreamSetup::kBrokenPipe},
        1,
@@ -174,7 +239,8 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
       {"a second peer while the first is idle",
        {.bytes = frame("second"),
         .args = {"--idle-timeout", "3"},
-        .printed_beside_idle_peer = "second\n"},
+        .idle_peer = true,
+        .printed_while_open = "second\n"},
        1,
        "second\n",
        "connection 1: idle for 3 s, dropped"},
@@ -229,7 +295,7 @@ TEST(FrameSink, AnswersHelpVersionAndBadOptions) {
   };
   const std::string usage =
       "usage: frame-sink [--connections N] [--port P] [--idle-timeout SECONDS]\n"
-      "                  [--memory MIB]\n"
+      "                  [--frame-timeout SECONDS] [--memory MIB]\n"
       "       frame-sink --help | --version\n";
   const std::string version = "frame-sink " FC_VERSION "\n";
   std::vector<Case> cases = {
@@ -250,6 +316,7 @@ TEST(FrameSink, AnswersHelpVersionAndBadOptions) {
   const Range ranges[] = {{"--connections", "a number of connections", 1, 4294967295},
                           {"--port", "a port", 1, 65535},
                           {"--idle-timeout", "a number of seconds", 1, 86400},
+                          {"--frame-timeout", "a number of seconds", 1, 86400},
                           {"--memory", "a number of MiB", 1, 1024}};
   for (const Range& r : ranges) {
     for (std::uint64_t bad : {r.low - 1, r.high + 1}) {

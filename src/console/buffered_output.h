@@ -35,6 +35,8 @@ class BufferedOutput {
   /// with filled().
   std::span<char> free_space() const { return storage_.subspan(size_); }
   void filled(std::size_t count) { size_ += count; }
+  /// What is buffered.
+  std::string_view buffered() const { return {storage_.data(), size_}; }
   /// Forgets what is buffered.
   void discard() { size_ = 0; }
 

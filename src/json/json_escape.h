@@ -31,7 +31,7 @@ inline constexpr std::size_t kLongestJsonEscape = 6;
 
 /// Writes the escape of `byte`, whose letter is `letter` (never 0), at `out`:
 /// its length, 2 or 6. Hexadecimal digits are lowercase.
-inline std::size_t write_json_escape(unsigned char byte, char letter, char* out) {
+constexpr std::size_t write_json_escape(unsigned char byte, char letter, char* out) {
   out[0] = '\\';
   out[1] = letter;
   if (letter != 'u') return 2;

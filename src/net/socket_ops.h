@@ -71,6 +71,10 @@ Result<std::uint16_t> local_port(NativeSocket socket);
 /// were taken are skipped.
 Result<NativeSocket> accept_connection(NativeSocket listener);
 
+/// Sets how many bytes the system may hold for the socket's input; a
+/// listener's connections take its size.
+Status set_receive_buffer(NativeSocket socket, std::size_t bytes);
+
 /// Makes calls on the socket return at once instead of waiting.
 Status set_non_blocking(NativeSocket socket);
 
@@ -84,20 +88,12 @@ Result<std::size_t> receive_some(NativeSocket socket, std::span<std::uint8_t> bu
 /// As receive_some(), but the bytes stay to be received again.
 Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffer);
 
+/// Takes up to `scratch.size()` bytes and drops them: how many. Where the
+/// system can, they are dropped without being copied into `scratch`.
+Result<std::size_t> discard_some(NativeSocket socket, std::span<std::uint8_t> scratch);
+
 /// How many bytes a receive would take at once.
 Result<std::size_t> bytes_waiting(NativeSocket socket);
-
-/// A socket to watch for input; wait_for_input() sets `ready`.
-struct WatchedSocket {
-  NativeSocket socket = kNoSocket;
-  /// Input, a connection to accept, the end of the stream or a failure waits.
-  bool ready = false;
-};
-
-/// Waits at most `milliseconds` (-1: without end) until one of the sockets is
-/// ready, and marks those that are: how many. 0 when none became ready in
-/// time.
-Result<std::size_t> wait_for_input(std::span<WatchedSocket> sockets, int milliseconds);
 
 }  // namespace fc
 

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@
 #include <climits>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "console/std_streams.h"
 #include "debug_text/text_sink.h"
@@ -186,6 +184,14 @@ Result<NativeSocket> accept_connection(NativeSocket listener) {
   return clear_of_standard_streams(static_cast<NativeSocket>(fd));
 }
 
+Status set_receive_buffer(NativeSocket socket, std::size_t bytes) {
+  int size = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
+  if (setsockopt(fd_of(socket), SOL_SOCKET, SO_RCVBUF, &size, sizeof size) != 0) {
+    return last_os_error();
+  }
+  return {};
+}
+
 Status set_non_blocking(NativeSocket socket) {
   int yes = 1;
   if (ioctl(fd_of(socket), FIONBIO, &yes) != 0) return last_os_error();
@@ -208,21 +214,15 @@ Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffe
   return count_or_error(recv(fd_of(socket), buffer.data(), buffer.size(), MSG_PEEK));
 }
 
+// Linux drops what MSG_TRUNC asks for from a TCP stream without copying it.
+Result<std::size_t> discard_some(NativeSocket socket, std::span<std::uint8_t> scratch) {
+  return count_or_error(recv(fd_of(socket), scratch.data(), scratch.size(), MSG_TRUNC));
+}
+
 Result<std::size_t> bytes_waiting(NativeSocket socket) {
   int count = 0;
   if (ioctl(fd_of(socket), FIONREAD, &count) != 0) return std::unexpected(last_os_error());
   return static_cast<std::size_t>(std::max(count, 0));
-}
-
-Result<std::size_t> wait_for_input(std::span<WatchedSocket> sockets, int milliseconds) {
-  std::vector<pollfd> entries;
-  entries.reserve(sockets.size());
-  for (const WatchedSocket& watched : sockets)
-    entries.push_back({fd_of(watched.socket), POLLIN, 0});
-  int ready = poll(entries.data(), entries.size(), milliseconds);
-  if (ready < 0) return std::unexpected(interruptible_error());
-  for (std::size_t i = 0; i < sockets.size(); ++i) sockets[i].ready = entries[i].revents != 0;
-  return static_cast<std::size_t>(ready);
 }
 
 }  // namespace fc

@@ -153,6 +153,15 @@ Result<NativeSocket> accept_connection(NativeSocket listener) {
   return socket;
 }
 
+Status set_receive_buffer(NativeSocket socket, std::size_t bytes) {
+  int size = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
+  if (setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size),
+                 sizeof size) == SOCKET_ERROR) {
+    return last_socket_error();
+  }
+  return {};
+}
+
 Status set_non_blocking(NativeSocket socket) {
   u_long yes = 1;
   if (ioctlsocket(native(socket), FIONBIO, &yes) == SOCKET_ERROR) return last_socket_error();
@@ -176,28 +185,16 @@ Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffe
   return receive_with(socket, buffer, MSG_PEEK);
 }
 
+Result<std::size_t> discard_some(NativeSocket socket, std::span<std::uint8_t> scratch) {
+  return receive_with(socket, scratch, 0);
+}
+
 Result<std::size_t> bytes_waiting(NativeSocket socket) {
   u_long count = 0;
   if (ioctlsocket(native(socket), FIONREAD, &count) == SOCKET_ERROR) {
     return std::unexpected(last_socket_error());
   }
   return static_cast<std::size_t>(count);
-}
-
-Result<std::size_t> wait_for_input(std::span<WatchedSocket> sockets, int milliseconds) {
-  if (sockets.empty()) {  // WSAPoll refuses an empty set
-    Sleep(static_cast<DWORD>(milliseconds));
-    return 0;
-  }
-  std::vector<WSAPOLLFD> entries;
-  entries.reserve(sockets.size());
-  for (const WatchedSocket& watched : sockets) {
-    entries.push_back({native(watched.socket), POLLRDNORM, 0});
-  }
-  int ready = WSAPoll(entries.data(), static_cast<ULONG>(entries.size()), milliseconds);
-  if (ready == SOCKET_ERROR) return std::unexpected(interruptible_error());
-  for (std::size_t i = 0; i < sockets.size(); ++i) sockets[i].ready = entries[i].revents != 0;
-  return static_cast<std::size_t>(ready);
 }
 
 }  // namespace fc

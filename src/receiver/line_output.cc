@@ -1,27 +1,84 @@
 #include "receiver/line_output.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "json/json_escape.h"
 
 namespace fc::receiver {
 namespace {
 
-// The escape letter of each byte that a line shows escaped, as a JSON string
-// would hold it: the control bytes and 0x7F, which JSON itself leaves alone.
-// A backslash and a quote are shown as they are.
-constexpr std::array<char, 256> kLineEscapeLetters = [] {
-  std::array<char, 256> table{};
-  for (int byte = 0; byte < 0x20; ++byte) table[byte] = kJsonEscapeLetters[byte];
-  table[0x7f] = 'u';
-  return table;
+// How a line shows each byte, padded to eight bytes so that it is copied in
+// one move: the byte itself, or the JSON escape of a control byte or of 0x7F,
+// which JSON itself leaves alone. A backslash and a quote are shown as they
+// are.
+struct Shown {
+  std::array<std::array<char, 8>, 256> text{};
+  std::array<std::uint8_t, 256> length{};
+};
+
+constexpr Shown kShown = [] {
+  Shown shown;
+  for (int byte = 0; byte < 256; ++byte) {
+    auto b = static_cast<unsigned char>(byte);
+    char letter = byte == 0x7f ? 'u' : byte < 0x20 ? kJsonEscapeLetters[b] : '\0';
+    shown.text[b][0] = static_cast<char>(b);
+    shown.length[b] =
+        letter == 0 ? 1
+                    : static_cast<std::uint8_t>(write_json_escape(b, letter, shown.text[b].data()));
+  }
+  return shown;
 }();
+
+// Room a piece of `count` bytes may need: each byte's eight, less the two
+// past the longest escape that the last one may spill, and the line's end.
+constexpr std::size_t kSpill = 8 - kLongestJsonEscape;
+
+// Whether any of eight bytes is shown escaped: below 0x20, or 0x7F. Bytes
+// of 0x80 and more never count (their top bit is masked off).
+bool any_escaped(std::uint64_t eight) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kTops = 0x8080808080808080;
+  std::uint64_t below_space = (eight - kOnes * 0x20) & ~eight & kTops;
+  std::uint64_t del = eight ^ (kOnes * 0x7f);
+  std::uint64_t is_del = (del - kOnes) & ~del & kTops;
+  return (below_space | is_del) != 0;
+}
+
+// Writes one byte as the line shows it.
+char* show_byte(std::uint8_t byte, char* out) {
+  std::memcpy(out, kShown.text[byte].data(), 8);
+  return out + kShown.length[byte];
+}
+
+// Writes the bytes at `out` as the line shows them; where the writing ended.
+// Eight bytes at a time: in one move when none is escaped.
+char* show(std::span<const std::uint8_t> bytes, char* out) {
+  std::size_t whole = bytes.size() / 8 * 8;
+  for (std::size_t i = 0; i < whole; i += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, bytes.data() + i, 8);
+    if (!any_escaped(eight)) {
+      std::memcpy(out, &eight, 8);
+      out += 8;
+      continue;
+    }
+    for (std::size_t k = i; k < i + 8; ++k) out = show_byte(bytes[k], out);
+  }
+  for (std::size_t k = whole; k < bytes.size(); ++k) out = show_byte(bytes[k], out);
+  return out;
+}
 
 }  // namespace
 
 // A stream that refused because it is full is waited for: the write is then
-// one to try again, as write_all does with an interrupted one.
+// one to try again, as write_all does with an interrupted one, unless the
+// wait is to be given up.
 Result<std::size_t> LineOutput::PacedDevice::write_some(std::string_view bytes) {
+  if (give_up_ != nullptr && give_up_()) {
+    return std::unexpected(IoError::from_fixed(kStoppedWhileWriting));
+  }
   auto start = std::chrono::steady_clock::now();
   Result<std::size_t> taken = device_.write_some(bytes);
   if (!taken && taken.error().kind() == ErrorKind::WouldBlock) {
@@ -29,34 +86,54 @@ Result<std::size_t> LineOutput::PacedDevice::write_some(std::string_view bytes) 
     taken = std::unexpected(IoError::from_kind(ErrorKind::Interrupted));
   }
   time_writing_ += std::chrono::steady_clock::now() - start;
+  if (taken && *taken > 0) inside_line_ = bytes[*taken - 1] != '\n';
   return taken;
 }
 
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
-  const char* text = reinterpret_cast<const char*>(payload.data());
-  std::size_t run = 0;  // where the bytes shown as they are begin
-  for (std::size_t i = 0; i < payload.size(); ++i) {
-    char letter = kLineEscapeLetters[payload[i]];
-    if (letter == 0) continue;
-    char escape[kLongestJsonEscape];
-    if (Status status = put({text + run, i - run}); !status.ok()) return status;
-    std::size_t length = write_json_escape(payload[i], letter, escape);
-    if (Status status = put({escape, length}); !status.ok()) return status;
-    run = i + 1;
+  if (Status status = end_cut_line(); !status.ok()) return failed(std::move(status), false);
+  // The payload goes in as pieces that fit the buffer even if every byte
+  // needs the longest escape; most lines fit whole, with their end.
+  for (;;) {
+    std::span<char> room = out_.free_space();
+    std::size_t fit = room.size() > kSpill ? (room.size() - kSpill - 1) / kLongestJsonEscape : 0;
+    if (fit >= payload.size()) {
+      char* end = show(payload, room.data());
+      *end++ = '\n';
+      out_.filled(static_cast<std::size_t>(end - room.data()));
+      return {};
+    }
+    char* end = show(payload.first(fit), room.data());
+    out_.filled(static_cast<std::size_t>(end - room.data()));
+    payload = payload.subspan(fit);
+    if (Status status = out_.flush(); !status.ok()) return failed(std::move(status), true);
   }
-  if (Status status = put({text + run, payload.size() - run}); !status.ok()) return status;
-  return put("\n");
 }
 
 Status LineOutput::flush() {
-  Status status = out_.flush();
-  if (!status.ok()) out_.discard();
-  return status;
+  if (Status status = out_.flush(); !status.ok()) return failed(std::move(status), false);
+  return {};
 }
 
-Status LineOutput::put(std::string_view bytes) {
-  Status status = out_.write(bytes);
-  if (!status.ok()) out_.discard();
+Status LineOutput::finish() {
+  if (Status status = end_cut_line(); !status.ok()) return failed(std::move(status), false);
+  return flush();
+}
+
+Status LineOutput::end_cut_line() {
+  if (!cut_) return {};
+  cut_ = false;
+  return out_.write("\n");
+}
+
+// What the device did not take stays buffered: each line end there is a
+// line lost, and so is the line being added, whose end was not reached.
+Status LineOutput::failed(Status status, bool inside_a_line) {
+  std::string_view lost = out_.buffered();
+  lines_dropped_ = static_cast<std::uint64_t>(std::count(lost.begin(), lost.end(), '\n')) +
+                   (inside_a_line ? 1 : 0);
+  out_.discard();
+  cut_ = device_.inside_line();
   return status;
 }
 

@@ -13,44 +13,65 @@
 
 namespace fc::receiver {
 
+/// A write given up because a stop was asked for again while it waited.
+inline constexpr FixedMessage kStoppedWhileWriting{"stopped while standard output was blocked",
+                                                   ErrorKind::Other};
+
 /// Standard output for payloads. Each payload becomes one line, its bytes
 /// below 0x20 and 0x7F written as JSON escapes. Lines gather in a fixed
 /// buffer that goes out when full and at each flush, so a payload of any size
 /// needs no line of its own size in memory. A write that is interrupted or
 /// would have to wait is tried again, so that lines go out whole and in order.
+///
+/// A failed write drops what was buffered. A line it cut short is ended
+/// before the next line, so that no two lines are ever joined.
 class LineOutput {
  public:
   static constexpr std::size_t kCapacity = std::size_t{64} * 1024;
+  /// Whether a write that waits should be given up.
+  using GiveUp = bool (*)();
 
-  explicit LineOutput(OutputDevice& device) : device_(device), out_(device_, buffer_) {}
+  explicit LineOutput(OutputDevice& device, GiveUp give_up = nullptr)
+      : device_(device, give_up), out_(device_, buffer_) {}
 
-  /// Adds the payload as a line. A failure of the device drops what was
-  /// buffered.
+  /// Adds the payload as a line.
   Status add_line(std::span<const std::uint8_t> payload);
   /// Hands what is buffered to the device.
   Status flush();
+  /// Ends a line that a failed write cut short, and flushes.
+  Status finish();
+  /// How many lines the last failed write kept from reaching the device
+  /// whole.
+  std::uint64_t lines_dropped() const { return lines_dropped_; }
   /// How long writes have kept the program waiting, in all.
   std::chrono::steady_clock::duration time_writing() const { return device_.time_writing(); }
 
  private:
-  // The device, with a full non-blocking stream waited for and the time
-  // spent writing counted.
+  // The device, with a full non-blocking stream waited for, the time spent
+  // writing counted, and where the last byte it took stands.
   class PacedDevice final : public OutputDevice {
    public:
-    explicit PacedDevice(OutputDevice& device) : device_(device) {}
+    PacedDevice(OutputDevice& device, GiveUp give_up) : device_(device), give_up_(give_up) {}
     Result<std::size_t> write_some(std::string_view bytes) override;
     std::chrono::steady_clock::duration time_writing() const { return time_writing_; }
+    /// Whether the last byte taken was inside a line.
+    bool inside_line() const { return inside_line_; }
 
    private:
     OutputDevice& device_;
+    GiveUp give_up_;
     std::chrono::steady_clock::duration time_writing_{};
+    bool inside_line_ = false;
   };
 
-  Status put(std::string_view bytes);
+  Status end_cut_line();
+  Status failed(Status status, bool inside_a_line);
 
   PacedDevice device_;
   char buffer_[kCapacity];
   BufferedOutput out_;
+  std::uint64_t lines_dropped_ = 0;
+  bool cut_ = false;  // a failed write left a line without its end
 };
 
 }  // namespace fc::receiver

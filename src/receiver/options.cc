@@ -10,7 +10,7 @@ namespace fc::receiver {
 
 const char kUsage[] =
     "usage: frame-sink [--connections N] [--port P] [--idle-timeout SECONDS]\n"
-    "                  [--memory MIB]\n"
+    "                  [--frame-timeout SECONDS] [--memory MIB]\n"
     "       frame-sink --help | --version\n";
 
 const char kHelp[] =
@@ -21,11 +21,14 @@ const char kHelp[] =
     "escapes (\\n, \\t, \\u001b, ...); every other byte, a backslash too, is\n"
     "printed as it is, so compact JSON prints unchanged.\n"
     "\n"
-    "  --connections N         stop once N connections have ended, 1 to\n"
-    "                          4294967295 (default: never)\n"
+    "  --connections N         take N connections, 1 to 4294967295, and stop\n"
+    "                          once they have ended (default: never)\n"
     "  --port P                listen on port P, 1 to 65535 (default: 12345)\n"
     "  --idle-timeout SECONDS  drop a connection silent for SECONDS, 1 to 86400\n"
     "                          (default: 10)\n"
+    "  --frame-timeout SECONDS drop a connection whose frame is not whole\n"
+    "                          SECONDS after it began, or after it got its room,\n"
+    "                          1 to 86400 (default: 30)\n"
     "  --memory MIB            hold at most MIB MiB of frames at once, 1 to 1024\n"
     "                          (default: 64); a frame longer than that, or than\n"
     "                          16 MiB, is refused\n"
@@ -45,6 +48,7 @@ struct NumberOption {
 constexpr NumberOption kConnections{"--connections", "a number of connections", 1, 4294967295u};
 constexpr NumberOption kPort{"--port", "a port", 1, 65535};
 constexpr NumberOption kIdle{"--idle-timeout", "a number of seconds", 1, 86400};
+constexpr NumberOption kFrame{"--frame-timeout", "a number of seconds", 1, 86400};
 constexpr NumberOption kMemory{"--memory", "a number of MiB", 1, 1024};
 
 // Plain decimal digits only: no sign, no blank, no other base.
@@ -76,6 +80,7 @@ std::expected<Command, std::string> parse_command_line(std::span<char* const> ar
       {&kConnections, &options.connections},
       {&kPort, &port},
       {&kIdle, &options.idle_seconds},
+      {&kFrame, &options.frame_seconds},
       {&kMemory, &options.memory_mib}};
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];

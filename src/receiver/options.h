@@ -14,7 +14,10 @@ struct Options {
   std::uint32_t connections = 0;  ///< stop once this many have ended; 0: never
   std::uint16_t port = 12345;
   std::uint32_t idle_seconds = 10;  ///< a peer silent this long is dropped
-  std::uint32_t memory_mib = 64;    ///< the most frame bytes held at once, in MiB
+  /// A peer whose frame is not whole this long after it began (or got its
+  /// room) is dropped.
+  std::uint32_t frame_seconds = 30;
+  std::uint32_t memory_mib = 64;  ///< the most frame bytes held at once, in MiB
 };
 
 enum class Action { kServe, kHelp, kVersion };

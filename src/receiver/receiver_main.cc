@@ -3,12 +3,12 @@
 // at once, and prints each frame's payload on a line of its own.
 //
 //   frame-sink [--connections N] [--port P] [--idle-timeout SECONDS]
-//              [--memory MIB]
+//              [--frame-timeout SECONDS] [--memory MIB]
 //
-// A malformed frame, or a peer silent for longer than the idle limit, is
-// reported on standard error and the connection dropped. Stops once N
-// connections have ended, or when asked to, after printing the frames
-// complete by then.
+// A malformed frame, a peer silent for longer than the idle limit, or a
+// frame not whole within the frame limit is reported on standard error and
+// the connection dropped. Stops once N connections have ended, or when asked
+// to, after printing the frames complete by then.
 
 #include <new>
 #include <span>
@@ -27,13 +27,22 @@ namespace {
 
 void say(std::string_view text) { (void)write_stderr("frame-sink: " + std::string(text) + "\n"); }
 
-int print(std::string_view text) { return write_all(stdout_device(), text).ok() ? 0 : 1; }
+// --help and --version: a failed print is told, with the system's reason.
+int print(std::string_view text) {
+  Status status = write_all(stdout_device(), text);
+  if (status.ok()) return 0;
+  say("cannot write to standard output: " + display_text(status.error()));
+  return 1;
+}
 
-// A listener on 127.0.0.1:`port` whose calls never wait.
+// A listener on 127.0.0.1:`port` whose calls never wait, and whose
+// connections hold input enough for a short frame beside a part of another.
 Result<NativeSocket> listen_loopback(std::uint16_t port) {
   Result<NativeSocket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, port}, largest_backlog());
   if (!listener) return listener;
-  if (Status status = set_non_blocking(*listener); !status.ok()) {
+  Status status = set_receive_buffer(*listener, kConnectionInput);
+  if (status.ok()) status = set_non_blocking(*listener);
+  if (!status.ok()) {
     close_socket(*listener);
     return std::unexpected(status.take_error());
   }

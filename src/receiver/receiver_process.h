@@ -7,13 +7,16 @@
 namespace fc::receiver {
 
 /// Sets the process up for serving: prepared as every program is, and more:
-/// Ctrl-C (SIGTERM too on POSIX) asks it to stop, it may hold as many sockets
-/// as the system lets it, and a large buffer's memory goes back to the system
-/// when it is freed.
+/// Ctrl-C (SIGTERM too on POSIX) asks it to stop, and a second request cuts
+/// short a write that waits; it may hold as many sockets as the system lets
+/// it.
 void prepare_receiver_process();
 
 /// Whether a stop was asked for.
 bool stop_requested();
+
+/// Whether a stop was asked for twice: then nothing more waits.
+bool stop_forced();
 
 }  // namespace fc::receiver
 

@@ -1,4 +1,3 @@
-#include <malloc.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -8,24 +7,23 @@
 namespace fc::receiver {
 namespace {
 
-volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_stops = 0;
 
-void on_interrupt(int) { g_stop = 1; }
+void on_interrupt(int) {
+  if (g_stops < 2) g_stops = g_stops + 1;
+}
 
 }  // namespace
 
 void prepare_receiver_process() {
   prepare_process();
   struct sigaction action{};
-  action.sa_handler = on_interrupt;  // no SA_RESTART: a wait must return
+  // No SA_RESTART: a wait, or a write to a standard output that is blocked,
+  // must return to look at the request.
+  action.sa_handler = on_interrupt;
   // Neither call can fail for these signals.
   (void)sigaction(SIGINT, &action, nullptr);
   (void)sigaction(SIGTERM, &action, nullptr);
-  // glibc raises its threshold for mapping a block of its own after each
-  // large block is freed, and keeps later ones of that size in its heap, which
-  // it seldom gives back: a fixed threshold makes every frame buffer of 128
-  // KiB or more a mapping of its own, returned to the system once printed.
-  (void)mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   // Every peer takes a descriptor: the soft limit (often 1024) goes up to
   // the hard one. Failing that, the soft limit stands.
   rlimit files{};
@@ -35,6 +33,8 @@ void prepare_receiver_process() {
   }
 }
 
-bool stop_requested() { return g_stop != 0; }
+bool stop_requested() { return g_stops >= 1; }
+
+bool stop_forced() { return g_stops >= 2; }
 
 }  // namespace fc::receiver

@@ -1,34 +1,31 @@
-// The serving loop. One wait covers the listener and every peer, so that a
-// peer that is idle or slow holds up no other.
+// The serving loop. One wait covers the listener and every connection, so
+// that a peer that is idle or slow holds up no other, and its cost grows with
+// the connections that have news, not with those open.
 //
-// The memory that frames take is bounded by a budget for all of them
-// together. A frame's whole length is reserved once its prefix is in, so that
-// every frame taken in can complete; a peer whose frame does not fit waits,
-// unread, in the order it came (TCP holds its sender back), and is not idle
-// meanwhile. Frames that arrive whole within one read are printed straight
-// from the read buffer and need no room; while some frame might have to
-// wait, such reads are peeks first, so that nothing past a frame that must
-// wait is taken in.
+// Each connection is dropped when it has sent nothing for the idle limit, or
+// when a frame under way (and not waiting for room) is not whole within the
+// frame limit: so a frame that holds room keeps making progress or gives the
+// room back. Both deadlines are the same for every connection, so two lists
+// ordered by deadline, each kept by moving a connection to its end, tell the
+// next one due at a glance.
 //
 // Time spent writing standard output does not count as any peer's silence:
-// idle limits run on a clock that stops while output is written.
+// deadlines run on a clock that stops while output is written.
 
 #include "receiver/server.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
+#include <list>
 #include <memory>
-#include <new>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "console/std_streams.h"
-#include "json/frame_prefix.h"
-#include "net/socket_ops.h"
+#include "net/poller.h"
+#include "receiver/frame_reader.h"
 #include "receiver/line_output.h"
 #include "receiver/receiver_process.h"
 
@@ -37,415 +34,378 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Frames larger than this are refused without taking in their claimed size.
+// Frames longer than this are refused without taking in their claimed size.
 constexpr std::uint32_t kMaxPayload = 16u << 20;
+
+// The most bytes looked at in one read, so that a fast sender holds up
+// nobody else: a 64 KiB payload and its prefix, the longest short frame.
+constexpr std::size_t kReadSize = std::size_t{64} * 1024 + 4;
 
 // The longest wait between two looks at a stop request: a stop may be asked
 // for just before a wait begins, and on Windows it never cuts a wait short.
 constexpr int kStopCheckMilliseconds = 200;
 
-// The most bytes looked at in one read, so that a fast sender holds up
-// nobody else.
-constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
-
 // How long accepting rests after a failure other than "none waiting".
-constexpr auto kAcceptRetry = std::chrono::seconds(1);
+constexpr auto kAcceptRest = std::chrono::seconds(1);
 
-constexpr std::size_t kPrefixSize = 4;
+// The listener's token in the poller; a connection's is its address.
+constexpr std::uint64_t kListenerToken = 0;
 
-enum class Stage {
-  kPrefix,   // between frames, or inside a prefix
-  kWaiting,  // the prefix is in; the frame waits for room in the budget
-  kPayload,  // the frame has its room and its buffer, and is being read
-};
+struct Peer;
+using PeerList = std::list<Peer*>;
 
-struct Peer {
+// One connection: its frames, read through its socket.
+struct Peer final : PeerFrames, PeerInput {
+  Result<std::size_t> peek(std::span<std::uint8_t> into) override {
+    return peek_some(socket, into);
+  }
+  Result<std::size_t> receive(std::span<std::uint8_t> into) override {
+    return receive_some(socket, into);
+  }
+  Result<std::size_t> discard(std::span<std::uint8_t> scratch) override {
+    return discard_some(socket, scratch);
+  }
+  Result<std::size_t> waiting() override { return bytes_waiting(socket); }
+
   NativeSocket socket = kNoSocket;
-  std::uint64_t number = 0;
-  Clock::time_point heard;  // on the serving clock
-  Stage stage = Stage::kPrefix;
-  std::uint8_t prefix[kPrefixSize] = {};
-  std::size_t prefix_have = 0;
-  std::uint32_t length = 0;  // of the frame being taken in
-  std::unique_ptr<std::uint8_t[]> payload;
-  std::size_t payload_have = 0;
-  std::uint64_t ticket = 0;  // the order of waiting
-  // How many more bytes may be read: no bound until a stop, then what had
-  // arrived by the stop.
-  std::size_t read_limit = SIZE_MAX;
+  std::list<Peer>::iterator self;
+  Clock::time_point heard;          // on the serving clock
+  Clock::time_point frame_began;    // of the frame under way
+  std::uint64_t frame_counted = 0;  // frames_done when that frame began
+  std::size_t known_waiting = 0;    // bytes known to wait with the system
+  PeerList::iterator idle_place;
+  PeerList::iterator frame_place;
+  bool idle_listed = false;
+  bool frame_listed = false;
+  Watch watch = Watch::kInput;
+  std::size_t low_water = 1;
+  bool input_ended = false;
   bool open = true;
 };
 
-struct Server {
-  Server(const Options& options_in, NativeSocket listener_in)
-      : options(options_in),
-        listener(listener_in),
-        room(std::size_t{options_in.memory_mib} << 20),
-        frame_limit(static_cast<std::uint32_t>(std::min<std::size_t>(kMaxPayload, room))) {}
+class Server final : ReaderEvents {
+ public:
+  Server(const Options& options, NativeSocket listener, Poller poller)
+      : options_(options),
+        listener_(listener),
+        poller_(std::move(poller)),
+        output_(stdout_device(), stop_forced),
+        reader_(limits(options), output_, *this) {}
 
-  bool accepting() const { return options.connections == 0 || accepted < options.connections; }
+  int run();
+
+ private:
+  static ReaderLimits limits(const Options& options) {
+    std::size_t budget = std::size_t{options.memory_mib} << 20;
+    return {kReadSize, budget,
+            static_cast<std::uint32_t>(std::min<std::size_t>(kMaxPayload, budget))};
+  }
+
+  void fault(const PeerFrames& peer, std::string_view what) override;
+  void granted(PeerFrames& peer) override;
+  void lost(PeerFrames& peer) override { close_peer(static_cast<Peer&>(peer)); }
+
   // The serving clock: real time less the time spent writing output.
-  Clock::time_point now() const { return Clock::now() - output.time_writing(); }
-  std::chrono::seconds idle_limit() const { return std::chrono::seconds(options.idle_seconds); }
+  Clock::time_point now() const { return Clock::now() - output_.time_writing(); }
+  bool accepting() const { return options_.connections == 0 || accepted_ < options_.connections; }
+  bool serve_turn();
+  int wait_milliseconds(Clock::time_point now) const;
+  void accept_waiting();
+  void close_listener();
+  void after_take(Peer& peer, Turn turn);
+  void heard(Peer& peer);
+  void follow(Peer& peer);
+  void expire();
+  void close_peer(Peer& peer);
+  void erase_closed();
+  void drain();
+  void report(std::string_view line);
 
-  Options options;
-  NativeSocket listener;
-  std::vector<Peer> peers;
-  std::uint64_t accepted = 0;
-  Clock::time_point accept_resume;
-  bool all_well = true;
-  LineOutput output{stdout_device()};
-  std::size_t room;  // what is left of the budget
-  std::uint32_t frame_limit;
-  std::size_t waiting = 0;
-  std::uint64_t tickets = 0;
-  std::uint8_t chunk[kReadChunk];
+  Options options_;
+  NativeSocket listener_;
+  Poller poller_;
+  LineOutput output_;
+  FrameReader reader_;
+  std::list<Peer> peers_;
+  PeerList idle_;     // by the time each was last heard
+  PeerList framing_;  // by the time each one's frame began
+  std::vector<Peer*> closed_;
+  std::uint64_t accepted_ = 0;
+  bool resting_ = false;  // from accepting, after a failure
+  Clock::time_point rest_end_;
+  bool all_well_ = true;
 };
 
-enum class Input { kTaken, kNone, kEnded };
+// "1 line", "2 lines".
+std::string counted(std::uint64_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
 
-void report(Server& server, std::string_view line) {
+void Server::report(std::string_view line) {
   (void)write_stderr("frame-sink: " + std::string(line) + "\n");
-  server.all_well = false;
+  all_well_ = false;
 }
 
-void complain(Server& server, const Peer& peer, std::string_view what) {
-  report(server, "connection " + std::to_string(peer.number) + ": " + std::string(what));
+void Server::fault(const PeerFrames& peer, std::string_view what) {
+  report("connection " + std::to_string(peer.number) + ": " + std::string(what));
 }
 
-bool output_done(Server& server, const Peer& peer, const Status& status) {
-  if (!status.ok()) {
-    complain(server, peer,
-             "cannot write the frame to standard output: " + display_text(status.error()));
+void Server::granted(PeerFrames& frames) {
+  Peer& peer = static_cast<Peer&>(frames);
+  peer.heard = now();
+  follow(peer);
+}
+
+int Server::run() {
+  if (Status status = poller_.watch(listener_, Watch::kInput, kListenerToken); !status.ok()) {
+    report("wait: " + display_text(status.error()));
+    close_listener();
   }
-  return status.ok();
-}
-
-bool print(Server& server, const Peer& peer, std::span<const std::uint8_t> payload) {
-  return output_done(server, peer, server.output.add_line(payload));
-}
-
-bool flush_output(Server& server, const Peer& peer) {
-  return output_done(server, peer, server.output.flush());
-}
-
-// Reports where the peer's stream stopped, `how` ("stream ended",
-// "stopped"), unless it stopped between frames.
-void report_unfinished(Server& server, const Peer& peer, std::string_view how) {
-  if (peer.stage == Stage::kPrefix) {
-    if (peer.prefix_have == 0) return;
-    complain(server, peer,
-             std::string(how) + " inside a length prefix after " +
-                 std::to_string(peer.prefix_have) + " of 4 bytes");
-  } else {
-    complain(server, peer,
-             std::string(how) + " inside a payload after " + std::to_string(peer.payload_have) +
-                 " of " + std::to_string(peer.length) + " bytes");
+  while (!stop_requested() && (listener_ != kNoSocket || !peers_.empty()) && serve_turn()) {
   }
-}
-
-// Gives the peer's frame its room, which the caller found free, and its
-// buffer; false, reported, when memory for the buffer cannot be had.
-bool give_room(Server& server, Peer& peer) {
-  server.room -= peer.length;
-  peer.stage = Stage::kPayload;
-  peer.payload_have = 0;
-  // Not zeroed: pages are only taken as the frame's bytes arrive.
-  peer.payload.reset(new (std::nothrow) std::uint8_t[peer.length]);
-  if (peer.payload) return true;
-  complain(server, peer, "no memory for a frame of " + std::to_string(peer.length) + " bytes");
-  return false;
-}
-
-void release_payload(Server& server, Peer& peer) {
-  server.room += peer.length;
-  peer.payload.reset();
-  peer.payload_have = 0;
-  peer.stage = Stage::kPrefix;
-}
-
-void close_peer(Server& server, Peer& peer) {
-  if (peer.stage == Stage::kPayload) release_payload(server, peer);
-  if (peer.stage == Stage::kWaiting) --server.waiting;
-  peer.stage = Stage::kPrefix;
-  close_socket(peer.socket);
-  peer.open = false;
-}
-
-// Gives waiting peers their room, first come first served, while it lasts.
-void grant_waiting(Server& server) {
-  while (server.waiting > 0) {
-    Peer* first = nullptr;
-    for (Peer& peer : server.peers) {
-      if (peer.open && peer.stage == Stage::kWaiting && (!first || peer.ticket < first->ticket)) {
-        first = &peer;
-      }
-    }
-    if (first == nullptr || first->length > server.room) return;
-    --server.waiting;
-    first->heard = server.now();
-    if (!give_room(server, *first)) close_peer(server, *first);
+  if (stop_requested()) drain();
+  for (Peer& peer : peers_) close_peer(peer);
+  erase_closed();
+  close_listener();
+  if (stop_forced()) return 1;  // nothing more is written
+  if (Status status = output_.finish(); !status.ok()) {
+    report("cannot write to standard output: " + display_text(status.error()));
   }
+  return all_well_ ? 0 : 1;
 }
 
-// The prefix of a frame of `length` bytes is in: the frame gets its room or
-// waits for it. False, reported, when the frame is refused.
-bool begin_frame(Server& server, Peer& peer, std::uint32_t length) {
-  peer.length = length;
-  peer.payload_have = 0;
-  if (length > server.frame_limit) {
-    complain(server, peer,
-             "frame length " + std::to_string(length) + " exceeds the limit of " +
-                 std::to_string(server.frame_limit) + " bytes");
+// One turn: waits for news, takes what arrived, drops the connections past a
+// deadline, takes new ones. False when the wait itself failed.
+bool Server::serve_turn() {
+  Clock::time_point start = now();
+  if (resting_ && start >= rest_end_) {
+    resting_ = false;
+    (void)poller_.watch(listener_, Watch::kInput, kListenerToken);
+  }
+  Result<std::span<const PollEvent>> events = poller_.wait(wait_milliseconds(start));
+  if (!events) {
+    if (events.error().is_interrupted()) return true;
+    report("wait: " + display_text(events.error()));
     return false;
   }
-  if (server.waiting == 0 && length <= server.room) return give_room(server, peer);
-  peer.stage = Stage::kWaiting;
-  peer.ticket = ++server.tickets;
-  ++server.waiting;
-  return true;
-}
-
-Result<std::size_t> read_from(Peer& peer, std::uint8_t* data, std::size_t size, bool just_peek) {
-  std::span<std::uint8_t> buffer(data, std::min(size, peer.read_limit));
-  Result<std::size_t> n =
-      just_peek ? peek_some(peer.socket, buffer) : receive_some(peer.socket, buffer);
-  if (n && !just_peek) peer.read_limit -= *n;
-  return n;
-}
-
-bool retry_later(const IoError& error) {
-  return error.is_interrupted() || error.kind() == ErrorKind::WouldBlock;
-}
-
-// What a read that brought no byte means: nothing yet, or the end of the
-// connection (reported unless it ended between frames).
-Input no_bytes(Server& server, Peer& peer, const Result<std::size_t>& n) {
-  if (n) {
-    report_unfinished(server, peer, "stream ended");
-  } else if (retry_later(n.error())) {
-    return Input::kNone;
-  } else {
-    complain(server, peer, "read failed: " + display_text(n.error()));
-  }
-  return Input::kEnded;
-}
-
-// Takes `count` bytes that were peeked at, which are there to take.
-bool consume(Server& server, Peer& peer, std::size_t count) {
-  while (count > 0) {
-    Result<std::size_t> n = read_from(peer, server.chunk, count, false);
-    if (!n && n.error().is_interrupted()) continue;
-    if (!n) {
-      complain(server, peer, "read failed: " + display_text(n.error()));
-      return false;
-    }
-    if (*n == 0) {
-      complain(server, peer, "read failed: the stream ended before what it held was read");
-      return false;
-    }
-    count -= *n;
-  }
-  return true;
-}
-
-// Between frames: prints every frame that is whole in what has arrived and
-// takes in the start of the next, up to its prefix when it must wait.
-Input take_frames(Server& server, Peer& peer) {
-  // While any frame would find room, whatever arrived can be taken at once.
-  bool peek_first = server.waiting > 0 || server.room < server.frame_limit;
-  Result<std::size_t> n = read_from(peer, server.chunk, kReadChunk, peek_first);
-  if (!n || *n == 0) return no_bytes(server, peer, n);
-  peer.heard = server.now();
-  std::span<const std::uint8_t> bytes(server.chunk, *n);
-  std::size_t used = 0;
-  while (bytes.size() - used >= kPrefixSize) {
-    std::uint32_t length = payload_length(bytes.subspan(used).first<kPrefixSize>());
-    std::span<const std::uint8_t> rest = bytes.subspan(used + kPrefixSize);
-    if (rest.size() < length) {  // so is every frame over the limit, which no read holds
-      used += kPrefixSize;
-      if (!begin_frame(server, peer, length)) return Input::kEnded;
-      if (peer.stage == Stage::kPayload) {
-        std::memcpy(peer.payload.get(), rest.data(), rest.size());
-        peer.payload_have = rest.size();
-        used = bytes.size();
-      }
-      break;
-    }
-    if (!print(server, peer, rest.first(length))) return Input::kEnded;
-    used += kPrefixSize + length;
-  }
-  if (peer.stage == Stage::kPrefix) {  // what is left is a prefix cut short
-    peer.prefix_have = bytes.size() - used;
-    std::memcpy(peer.prefix, bytes.data() + used, peer.prefix_have);
-    used = bytes.size();
-  }
-  if (peek_first && !consume(server, peer, used)) return Input::kEnded;
-  return flush_output(server, peer) ? Input::kTaken : Input::kEnded;
-}
-
-// The rest of a prefix that arrived cut short.
-Input take_prefix_rest(Server& server, Peer& peer) {
-  Result<std::size_t> n =
-      read_from(peer, peer.prefix + peer.prefix_have, kPrefixSize - peer.prefix_have, false);
-  if (!n || *n == 0) return no_bytes(server, peer, n);
-  peer.heard = server.now();
-  peer.prefix_have += *n;
-  if (peer.prefix_have < kPrefixSize) return Input::kTaken;
-  peer.prefix_have = 0;
-  std::uint32_t length = payload_length(std::span(peer.prefix));
-  if (length == 0)
-    return print(server, peer, {}) && flush_output(server, peer) ? Input::kTaken : Input::kEnded;
-  return begin_frame(server, peer, length) ? Input::kTaken : Input::kEnded;
-}
-
-// More of a payload that has its room; printed, and its room given back,
-// once whole.
-Input take_payload(Server& server, Peer& peer) {
-  Result<std::size_t> n = read_from(peer, peer.payload.get() + peer.payload_have,
-                                    peer.length - peer.payload_have, false);
-  if (!n || *n == 0) return no_bytes(server, peer, n);
-  peer.heard = server.now();
-  peer.payload_have += *n;
-  if (peer.payload_have < peer.length) return Input::kTaken;
-  bool printed =
-      print(server, peer, {peer.payload.get(), peer.length}) && flush_output(server, peer);
-  release_payload(server, peer);
-  grant_waiting(server);
-  return printed ? Input::kTaken : Input::kEnded;
-}
-
-// One read from the peer, printing the frames it completes. kEnded when the
-// connection is over, cleanly or not (all_well tells).
-Input take_input(Server& server, Peer& peer) {
-  switch (peer.stage) {
-    case Stage::kPrefix:
-      return peer.prefix_have == 0 ? take_frames(server, peer) : take_prefix_rest(server, peer);
-    case Stage::kPayload: return take_payload(server, peer);
-    case Stage::kWaiting: break;
-  }
-  return Input::kNone;
-}
-
-// Takes every connection waiting, up to the limit of connections.
-void accept_waiting(Server& server) {
-  while (server.accepting()) {
-    Result<NativeSocket> socket = accept_connection(server.listener);
-    if (!socket) {
-      if (socket.error().is_interrupted()) continue;
-      if (socket.error().kind() == ErrorKind::WouldBlock) return;
-      // Out of descriptors or memory, say: try again a moment later.
-      report(server, "accept: " + display_text(socket.error()));
-      server.accept_resume = server.now() + kAcceptRetry;
-      return;
-    }
-    Peer peer;
-    peer.socket = *socket;
-    peer.number = ++server.accepted;
-    peer.heard = server.now();
-    if (Status status = set_non_blocking(*socket); !status.ok()) {
-      complain(server, peer, "cannot stop reads from waiting: " + display_text(status.error()));
-      close_socket(*socket);
+  for (const PollEvent& event : *events) {
+    if (event.token == kListenerToken) {
+      accept_waiting();
       continue;
     }
-    server.peers.push_back(std::move(peer));
+    Peer& peer = *reinterpret_cast<Peer*>(event.token);
+    if (!peer.open) continue;
+    peer.input_ended = peer.input_ended || event.ended;
+    after_take(peer, reader_.take(peer, peer, peer.input_ended));
   }
+  expire();
+  erase_closed();
+  return true;
 }
 
-// How long the next wait may last: until the next idle limit, the end of a
+// How long the next wait may last: until the next deadline, the end of a
 // rest from accepting, or the next look at a stop request.
-int wait_milliseconds(const Server& server, bool listening, Clock::time_point now) {
+int Server::wait_milliseconds(Clock::time_point now) const {
   Clock::time_point until = now + std::chrono::milliseconds(kStopCheckMilliseconds);
-  for (const Peer& peer : server.peers) {
-    if (peer.stage != Stage::kWaiting) until = std::min(until, peer.heard + server.idle_limit());
+  if (!idle_.empty()) {
+    until = std::min(until, idle_.front()->heard + std::chrono::seconds(options_.idle_seconds));
   }
-  if (server.accepting() && !listening) until = std::min(until, server.accept_resume);
+  if (!framing_.empty()) {
+    until = std::min(until,
+                     framing_.front()->frame_began + std::chrono::seconds(options_.frame_seconds));
+  }
+  if (resting_) until = std::min(until, rest_end_);
   auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
   return static_cast<int>(std::max<decltype(left)>(left, 0));
 }
 
-// The sockets of one wait, and which peer each one after the listener is.
-struct Watch {
-  std::vector<WatchedSocket> sockets;
-  std::vector<std::size_t> peers;
-};
-
-// One turn: waits for input from every peer not waiting for room, reads it,
-// drops those silent for the idle limit, takes new ones. False when the wait
-// itself failed.
-bool serve_turn(Server& server, Watch& watch) {
-  Clock::time_point now = server.now();
-  bool listening = server.accepting() && now >= server.accept_resume;
-  watch.sockets.clear();
-  watch.peers.clear();
-  if (listening) watch.sockets.push_back({server.listener});
-  for (std::size_t i = 0; i < server.peers.size(); ++i) {
-    if (server.peers[i].stage == Stage::kWaiting) continue;
-    watch.sockets.push_back({server.peers[i].socket});
-    watch.peers.push_back(i);
-  }
-  Result<std::size_t> ready =
-      wait_for_input(watch.sockets, wait_milliseconds(server, listening, now));
-  // A signal that cut the wait short leaves every socket unmarked.
-  if (!ready && !ready.error().is_interrupted()) {
-    report(server, "wait: " + display_text(ready.error()));
-    return false;
-  }
-  now = server.now();  // a peer not ready by now was silent up to now
-  std::span<const WatchedSocket> marks = std::span(watch.sockets).subspan(listening ? 1 : 0);
-  for (std::size_t k = 0; k < marks.size(); ++k) {
-    Peer& peer = server.peers[watch.peers[k]];
-    if (!peer.open) continue;
-    if (marks[k].ready) {
-      if (take_input(server, peer) == Input::kEnded) close_peer(server, peer);
-    } else if (now - peer.heard >= server.idle_limit()) {
-      complain(server, peer,
-               "idle for " + std::to_string(server.options.idle_seconds) + " s, dropped");
-      close_peer(server, peer);
+// Takes every connection waiting, up to the limit of connections; once that
+// many are taken the listener closes, so that any further peer is refused
+// rather than left unheard.
+void Server::accept_waiting() {
+  while (listener_ != kNoSocket && accepting()) {
+    Result<NativeSocket> socket = accept_connection(listener_);
+    if (!socket) {
+      if (socket.error().is_interrupted()) continue;
+      if (socket.error().kind() == ErrorKind::WouldBlock) return;
+      // Out of descriptors or memory, say: try again a moment later.
+      report("accept: " + display_text(socket.error()));
+      resting_ = true;
+      rest_end_ = now() + kAcceptRest;
+      (void)poller_.watch(listener_, Watch::kFailure, kListenerToken);
+      return;
     }
+    Peer& peer = peers_.emplace_back();
+    peer.self = std::prev(peers_.end());
+    peer.socket = *socket;
+    peer.number = ++accepted_;
+    peer.heard = now();
+    if (Status status = set_non_blocking(peer.socket); !status.ok()) {
+      fault(peer, "cannot stop reads from waiting: " + display_text(status.error()));
+      close_peer(peer);
+      continue;
+    }
+    if (Status status =
+            poller_.watch(peer.socket, Watch::kInput, reinterpret_cast<std::uint64_t>(&peer));
+        !status.ok()) {
+      fault(peer, "cannot wait for input: " + display_text(status.error()));
+      close_peer(peer);
+      continue;
+    }
+    follow(peer);
   }
-  std::erase_if(server.peers, [](const Peer& peer) { return !peer.open; });
-  grant_waiting(server);
-  if (listening && watch.sockets[0].ready) accept_waiting(server);
-  return true;
+  if (!accepting()) close_listener();
 }
 
-// After a stop request: takes the connections waiting and what every peer
-// had sent by then, so that the frames complete by then are printed; a frame
-// left unfinished is reported.
-void drain(Server& server) {
-  if (server.accepting() && server.accept_resume <= server.now()) accept_waiting(server);
-  for (Peer& peer : server.peers) peer.read_limit = bytes_waiting(peer.socket).value_or(0);
-  while (!server.peers.empty()) {
-    for (Peer& peer : server.peers) {
-      if (!peer.open || peer.stage == Stage::kWaiting) continue;
+void Server::close_listener() {
+  if (listener_ == kNoSocket) return;
+  poller_.forget(listener_);
+  close_socket(listener_);
+  listener_ = kNoSocket;
+}
+
+void Server::after_take(Peer& peer, Turn turn) {
+  if (turn == Turn::kEnded) return close_peer(peer);
+  if (turn == Turn::kHeard) heard(peer);
+  follow(peer);
+}
+
+void Server::heard(Peer& peer) {
+  peer.heard = now();
+  if (peer.idle_listed) idle_.splice(idle_.end(), idle_, peer.idle_place);
+}
+
+// Fits what the connection is watched for and which deadlines it has to its
+// stage: a waiting frame is neither idle nor late, and only its connection's
+// end or failure is of news.
+void Server::follow(Peer& peer) {
+  Watch watch = Watch::kInput;
+  if (peer.stage == Stage::kWaiting) watch = peer.input_ended ? Watch::kFailure : Watch::kEnd;
+  std::size_t low_water = peer.stage == Stage::kBetween ? peer.wanted : 1;
+  peer.known_waiting = peer.stage == Stage::kBetween ? peer.seen : 0;
+  Status status;
+  if (watch != peer.watch) {
+    status = poller_.watch(peer.socket, watch, reinterpret_cast<std::uint64_t>(&peer));
+    peer.watch = watch;
+  }
+  if (status.ok() && low_water != peer.low_water) {
+    status = poller_.expect(peer.socket, low_water);
+    peer.low_water = low_water;
+  }
+  if (!status.ok()) {
+    fault(peer, "cannot wait for input: " + display_text(status.error()));
+    return close_peer(peer);
+  }
+  bool waiting = peer.stage == Stage::kWaiting;
+  if (waiting && peer.idle_listed) {
+    idle_.erase(peer.idle_place);
+    peer.idle_listed = false;
+  } else if (!waiting && !peer.idle_listed) {
+    peer.idle_place = idle_.insert(idle_.end(), &peer);
+    peer.idle_listed = true;
+  }
+  bool framing = peer.inside_frame() && !waiting;
+  if (peer.frame_listed && (!framing || peer.frame_counted != peer.frames_done)) {
+    framing_.erase(peer.frame_place);
+    peer.frame_listed = false;
+  }
+  if (framing && !peer.frame_listed) {
+    peer.frame_began = now();
+    peer.frame_counted = peer.frames_done;
+    peer.frame_place = framing_.insert(framing_.end(), &peer);
+    peer.frame_listed = true;
+  }
+}
+
+// Drops the connections past a deadline: a frame not whole in time, or
+// silence for the idle limit. A short frame's bytes wait with the system
+// until it is whole, so the system is asked whether any came since.
+void Server::expire() {
+  Clock::time_point now = this->now();
+  auto frame_limit = std::chrono::seconds(options_.frame_seconds);
+  while (!framing_.empty() && now - framing_.front()->frame_began >= frame_limit) {
+    Peer& peer = *framing_.front();
+    fault(peer, "frame not complete within " + std::to_string(options_.frame_seconds) + " s (" +
+                    FrameReader::position(peer) + "), dropped");
+    close_peer(peer);
+  }
+  auto idle_limit = std::chrono::seconds(options_.idle_seconds);
+  while (!idle_.empty() && now - idle_.front()->heard >= idle_limit) {
+    Peer& peer = *idle_.front();
+    std::size_t waiting = bytes_waiting(peer.socket).value_or(0);
+    if (waiting > peer.known_waiting) {
+      peer.known_waiting = waiting;
+      heard(peer);
+      continue;
+    }
+    std::string where = FrameReader::position(peer);
+    fault(peer, "idle for " + std::to_string(options_.idle_seconds) + " s" +
+                    (where.empty() ? "" : " " + where) + ", dropped");
+    close_peer(peer);
+  }
+}
+
+void Server::close_peer(Peer& peer) {
+  if (!peer.open) return;
+  peer.open = false;
+  if (peer.idle_listed) idle_.erase(peer.idle_place);
+  if (peer.frame_listed) framing_.erase(peer.frame_place);
+  peer.idle_listed = peer.frame_listed = false;
+  poller_.forget(peer.socket);
+  close_socket(peer.socket);
+  closed_.push_back(&peer);
+  reader_.drop(peer);
+}
+
+void Server::erase_closed() {
+  for (Peer* peer : closed_) peers_.erase(peer->self);
+  closed_.clear();
+}
+
+// After a stop request: takes the connections waiting, even during a rest
+// from accepting, and what every peer had sent by then, so that the frames
+// complete by then are printed; a frame left unfinished is reported. A second
+// request ends it at once.
+void Server::drain() {
+  if (listener_ != kNoSocket) accept_waiting();
+  for (Peer& peer : peers_) {
+    if (peer.open) peer.read_limit = bytes_waiting(peer.socket).value_or(0);
+  }
+  while (!peers_.empty() && !stop_forced()) {
+    for (Peer& peer : peers_) {
+      if (!peer.open || peer.stage == Stage::kWaiting || stop_forced()) continue;
       if (peer.read_limit == 0) {
-        report_unfinished(server, peer, "stopped");
-        close_peer(server, peer);
-      } else if (Input input = take_input(server, peer); input == Input::kEnded) {
-        close_peer(server, peer);
-      } else if (input == Input::kNone) {
+        reader_.report_unfinished(peer, "stopped");
+        close_peer(peer);
+        continue;
+      }
+      Turn turn = reader_.take(peer, peer, false);
+      if (turn == Turn::kEnded) {
+        close_peer(peer);
+      } else if (turn == Turn::kNothing) {
         peer.read_limit = 0;  // what was counted did not come after all
       }
     }
-    std::erase_if(server.peers, [](const Peer& peer) { return !peer.open; });
-    grant_waiting(server);
+    erase_closed();
+  }
+  if (stop_forced()) {
+    std::string what = counted(output_.lines_dropped(), "line") + " not printed in full";
+    if (!peers_.empty()) what += ", " + counted(peers_.size(), "connection") + " closed unread";
+    report("stopped at once: " + what);
   }
 }
 
 }  // namespace
 
 int serve(const Options& options, NativeSocket listener) {
-  auto server = std::make_unique<Server>(options, listener);
-  Watch watch;
-  bool waits_work = true;
-  while (waits_work && !stop_requested() && (server->accepting() || !server->peers.empty())) {
-    waits_work = serve_turn(*server, watch);
+  Result<Poller> poller = Poller::open();
+  if (!poller) {
+    (void)write_stderr("frame-sink: wait: " + display_text(poller.error()) + "\n");
+    close_socket(listener);
+    return 1;
   }
-  if (stop_requested()) drain(*server);
-  for (Peer& peer : server->peers) close_peer(*server, peer);
-  close_socket(listener);
-  return server->all_well ? 0 : 1;
+  auto server = std::make_unique<Server>(options, listener, std::move(*poller));
+  return server->run();
 }
 
 }  // namespace fc::receiver

@@ -5,6 +5,7 @@
 #include <future>
 #include <thread>
 
+#include "net/poller.h"
 #include "net/socket_ops.h"
 
 namespace fc::testing {
@@ -31,14 +32,6 @@ NativeSocket listen_loopback(std::uint16_t port, std::string* why) {
            "): another program holds the port; stop it and run the test again";
   }
   return kNoSocket;
-}
-
-// Whether the socket becomes readable (or has a connection to accept)
-// within the poll interval.
-bool soon_readable(NativeSocket socket) {
-  WatchedSocket watched{socket};
-  Result<std::size_t> ready = wait_for_input({&watched, 1}, kPollMilliseconds);
-  return ready && *ready > 0;
 }
 
 class ThreadReceiver final : public Receiver {
@@ -69,7 +62,7 @@ class ThreadReceiver final : public Receiver {
  private:
   NativeSocket accept_one() {
     while (!stop_) {
-      if (!soon_readable(listener_)) continue;
+      if (!readable_within(listener_, kPollMilliseconds)) continue;
       Result<NativeSocket> socket = accept_connection(listener_);
       if (socket) return *socket;
     }
@@ -93,7 +86,7 @@ class ThreadReceiver final : public Receiver {
   void read_to_end(NativeSocket socket) {
     std::uint8_t buffer[4096];
     while (!stop_) {
-      if (!soon_readable(socket)) continue;
+      if (!readable_within(socket, kPollMilliseconds)) continue;
       Result<std::size_t> n = receive_some(socket, buffer);
       if (n && *n > 0) {
         bytes_.append(reinterpret_cast<const char*>(buffer), *n);

@@ -1,0 +1,66 @@
+#ifndef FC_NET_POLLER_H_
+#define FC_NET_POLLER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "error/io_error.h"
+#include "net/socket_ops.h"
+
+namespace fc {
+
+/// What a socket is watched for. A failed connection is told whatever it is
+/// watched for.
+enum class Watch {
+  kFailure,  ///< only its failure
+  kEnd,      ///< its peer ending the stream, or its failure
+  kInput,    ///< input (or a connection to accept), its end, or its failure
+};
+
+/// One socket's news from a wait.
+struct PollEvent {
+  std::uint64_t token = 0;  ///< as given to watch()
+  bool input = false;       ///< input waits (or a connection, or the end)
+  bool ended = false;       ///< the peer ended its stream, or the connection failed
+};
+
+/// Waits on many sockets at once. On Linux the cost of a wait grows with the
+/// sockets that have news, not with those watched (epoll); Windows looks at
+/// every socket in each wait (WSAPoll).
+class Poller {
+ public:
+  /// A poller of its own, never inherited by children.
+  static Result<Poller> open();
+
+  Poller(Poller&& other) noexcept;
+  Poller& operator=(Poller&& other) noexcept;
+  ~Poller();
+
+  /// Starts watching the socket, or changes what for.
+  Status watch(NativeSocket socket, Watch what, std::uint64_t token);
+  /// Makes input count only once `low_water` bytes wait, or the stream has
+  /// ended, so that a reader who needs that many is not woken for less. A
+  /// socket starts at 1.
+  Status expect(NativeSocket socket, std::size_t low_water);
+  /// Stops watching the socket; done before it is closed.
+  void forget(NativeSocket socket);
+  /// Waits at most `milliseconds` (-1: without end) for news. A wait that a
+  /// signal cut short is an Interrupted error.
+  Result<std::span<const PollEvent>> wait(int milliseconds);
+
+ private:
+  struct State;
+  explicit Poller(std::unique_ptr<State> state);
+
+  std::unique_ptr<State> state_;
+};
+
+/// Whether the socket has input (or a connection, or its end) within
+/// `milliseconds`: a wait on that socket alone.
+bool readable_within(NativeSocket socket, int milliseconds);
+
+}  // namespace fc
+
+#endif  // FC_NET_POLLER_H_
