@@ -9,7 +9,8 @@
 // byte naming a peer and what happens: a frame's prefix for a length given
 // by the next byte, raw bytes (as many as the next byte says, taken from the
 // input), the end of its stream, or a round in which every peer with news
-// takes a turn, as the server would wake it.
+// takes a turn, as the server would wake it, or one peer takes a turn without
+// news, as the server does when the system's buffer for it is full.
 
 #include <algorithm>
 #include <cstddef>
@@ -171,20 +172,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FrameReader reader(limits, output, events);
   events.set(reader);
 
+  // A turn for one peer.
+  auto take = [&](Peer& peer) {
+    capture.current = &peer.printed;
+    bool waiting = peer.frames.stage == Stage::kWaiting;
+    Turn turn = reader.take(peer.frames, peer.input, peer.input.ended);
+    if (turn == Turn::kEnded) events.close(peer);
+    if (waiting && turn == Turn::kNothing) peer.end_told = true;
+    fuzz_check(reader.room_held() <= budget, "frames hold no more than the budget", text);
+  };
   // A round: every open peer with news takes a turn. Whether any did.
   auto round = [&] {
     bool any = false;
     for (auto& peer : peers) {
       if (!peer->open || !has_news(*peer)) continue;
       any = true;
-      capture.current = &peer->printed;
-      bool waiting = peer->frames.stage == Stage::kWaiting;
-      Turn turn = reader.take(peer->frames, peer->input, peer->input.ended);
-      if (turn == Turn::kEnded) events.close(*peer);
-      if (waiting && turn == Turn::kNothing) peer->end_told = true;
-      fuzz_check(reader.room_held() <= budget, "frames hold no more than the budget", text);
+      take(*peer);
     }
     return any;
+  };
+  // A turn without news, as when the system's buffer for a connection is
+  // full before a short frame is whole.
+  auto wake = [&](Peer& peer) {
+    if (peer.open && peer.frames.stage != Stage::kWaiting) take(peer);
   };
 
   while (next < size) {
@@ -192,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Peer& peer = *peers[step % peer_count];
     if (peer.input.ended) continue;
     std::string bytes;
-    switch (step / peer_count % 4) {
+    switch (step / peer_count % 5) {
       case 0: bytes = {'\0', '\0', '\0', static_cast<char>(byte())}; break;
       case 1: {
         std::size_t count = std::min<std::size_t>(byte() % 64, size - next);
@@ -201,7 +211,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 2: peer.input.ended = true; break;
-      default: round(); break;
+      case 3: round(); break;
+      default: wake(peer); break;
     }
     peer.input.sent += bytes;
     if (peer.open) peer.input.queued.insert(peer.input.queued.end(), bytes.begin(), bytes.end());

@@ -71,10 +71,6 @@ Result<std::uint16_t> local_port(NativeSocket socket);
 /// were taken are skipped.
 Result<NativeSocket> accept_connection(NativeSocket listener);
 
-/// Sets how many bytes the system may hold for the socket's input; a
-/// listener's connections take its size.
-Status set_receive_buffer(NativeSocket socket, std::size_t bytes);
-
 /// Makes calls on the socket return at once instead of waiting.
 Status set_non_blocking(NativeSocket socket);
 

@@ -184,14 +184,6 @@ Result<NativeSocket> accept_connection(NativeSocket listener) {
   return clear_of_standard_streams(static_cast<NativeSocket>(fd));
 }
 
-Status set_receive_buffer(NativeSocket socket, std::size_t bytes) {
-  int size = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
-  if (setsockopt(fd_of(socket), SOL_SOCKET, SO_RCVBUF, &size, sizeof size) != 0) {
-    return last_os_error();
-  }
-  return {};
-}
-
 Status set_non_blocking(NativeSocket socket) {
   int yes = 1;
   if (ioctl(fd_of(socket), FIONBIO, &yes) != 0) return last_os_error();

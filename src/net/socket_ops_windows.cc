@@ -153,15 +153,6 @@ Result<NativeSocket> accept_connection(NativeSocket listener) {
   return socket;
 }
 
-Status set_receive_buffer(NativeSocket socket, std::size_t bytes) {
-  int size = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
-  if (setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size),
-                 sizeof size) == SOCKET_ERROR) {
-    return last_socket_error();
-  }
-  return {};
-}
-
 Status set_non_blocking(NativeSocket socket) {
   u_long yes = 1;
   if (ioctlsocket(native(socket), FIONBIO, &yes) == SOCKET_ERROR) return last_socket_error();

@@ -39,24 +39,30 @@ Turn FrameReader::take(PeerFrames& peer, PeerInput& input, bool ended) {
 }
 
 // Prints every frame that is whole in what waits, up to one read's worth. A
-// short frame that is not whole yet stays with the system; a long one is
-// taken in with its room, or waits for it.
+// short frame that is not whole yet stays with the system, but for a prefix
+// cut short, which is taken in; a long one is taken in with its room, or
+// waits for it.
 Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, bool ended) {
-  std::size_t asked = std::min(limits_.read_size, peer.read_limit);
-  Result<std::size_t> got = input.peek({chunk_.get(), asked});
+  std::size_t carried = peer.carried;
+  std::memcpy(chunk_.get(), peer.carry.data(), carried);
+  std::size_t asked = std::min(limits_.read_size - carried, peer.read_limit);
+  Result<std::size_t> got = input.peek({chunk_.get() + carried, asked});
   if (!got) return read_failed(peer, got.error());
   if (*got == 0) {
     report_unfinished(peer, "stream ended");
     return Turn::kEnded;
   }
-  std::span<const std::uint8_t> bytes(chunk_.get(), *got);
-  bool heard = bytes.size() > peer.seen;
+  bool heard = *got > peer.held;
+  // Nothing more can come for now once all that waits was seen; nothing more
+  // at all once the stream has ended too, or a stop set the limit there.
+  bool all_seen = *got < asked || *got == peer.read_limit;
+  std::span<const std::uint8_t> bytes(chunk_.get(), carried + *got);
   std::size_t used = 0;
   while (bytes.size() - used >= kPrefixSize) {
     std::uint32_t length = payload_length(bytes.subspan(used).first<kPrefixSize>());
     if (length > limits_.frame_limit) {
       peer.seen = 0;
-      if (!consume(peer, input, used)) return Turn::kEnded;
+      if (!take_up_to(peer, input, used)) return Turn::kEnded;
       ++peer.frames_done;
       fault(peer, "frame length " + std::to_string(length) + " exceeds the limit of " +
                       std::to_string(limits_.frame_limit) + " bytes");
@@ -71,47 +77,61 @@ Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, bool ended) {
     ++peer.frames_done;
     used += whole;
   }
-  std::size_t rest = bytes.size() - used;
-  peer.seen = 0;
-  if (!consume(peer, input, used)) return Turn::kEnded;
-  peer.seen = rest;
-  if (rest >= kPrefixSize) peer.length = payload_length(bytes.subspan(used).first<kPrefixSize>());
-  // Nothing more can come for the frame under way once the stream has ended
-  // behind all that waits, or a stop set the limit at what waits.
-  bool all_seen = bytes.size() < asked || rest == peer.read_limit;
-  if (rest > 0 && all_seen && ended) {
+  std::span<const std::uint8_t> rest = bytes.subspan(used);
+  peer.seen = rest.size();
+  if (rest.size() >= kPrefixSize) peer.length = payload_length(rest.first<kPrefixSize>());
+  if (!rest.empty() && all_seen && (ended || peer.read_limit != kNoReadLimit)) {
+    return end_inside(peer, input, bytes.size(), ended);
+  }
+  if (rest.size() < kPrefixSize) {
+    std::array<std::uint8_t, 3> cut{};
+    std::memcpy(cut.data(), rest.data(), rest.size());
+    if (!take_up_to(peer, input, bytes.size())) return Turn::kEnded;
+    peer.carry = cut;
+    peer.carried = rest.size();
+    peer.held = 0;
+    peer.wanted = 1;
+    return flushed(peer, heard ? Turn::kHeard : Turn::kNothing);
+  }
+  // Woken with nothing new, the frame not whole: the system's buffer for the
+  // connection is full (Linux counts in full each of its buffers that holds
+  // a byte unread). The frame is taken in as a long one, so that the rest
+  // can come.
+  if (!heard && all_seen && !ended) return begin_long(peer, input, rest, used);
+  if (!take_up_to(peer, input, used)) return Turn::kEnded;
+  peer.held = rest.size() - peer.carried;
+  // Woken again once the frame can be whole, when all that waited was seen.
+  peer.wanted = all_seen ? kPrefixSize + peer.length - peer.carried : 1;
+  return flushed(peer, heard ? Turn::kHeard : Turn::kNothing);
+}
+
+// The stream ends inside the frame under way, whose bytes up to `position`
+// in the chunk were seen: it ended, or a stop set the limit there.
+Turn FrameReader::end_inside(PeerFrames& peer, PeerInput& input, std::size_t position,
+                             bool ended) {
+  if (ended) {
     // A failure behind the last bytes tells more than the end.
-    if (!consume(peer, input, rest)) return Turn::kEnded;
+    if (!take_up_to(peer, input, position)) return Turn::kEnded;
     std::uint8_t probe;
     if (Result<std::size_t> after = input.peek({&probe, 1}); !after) {
       return read_failed(peer, after.error());
     }
-    report_unfinished(peer, "stream ended");
-    return Turn::kEnded;
   }
-  if (rest > 0 && all_seen && peer.read_limit != kNoReadLimit) {
-    report_unfinished(peer, "stopped");
-    return Turn::kEnded;
-  }
-  // Woken again only once the frame under way can be whole, when all that
-  // waited was seen; more waits otherwise.
-  peer.wanted = rest == 0 || !all_seen ? 1
-                : rest < kPrefixSize   ? kPrefixSize
-                                       : kPrefixSize + peer.length;
-  return flushed(peer, heard ? Turn::kHeard : Turn::kNothing);
+  report_unfinished(peer, ended ? "stream ended" : "stopped");
+  return Turn::kEnded;
 }
 
-// `rest` starts with the prefix of a long frame, after `taken` bytes of
-// frames printed.
-Turn FrameReader::begin_long(PeerFrames& peer, PeerInput& input, std::span<const std::uint8_t> rest,
-                             std::size_t taken) {
+// `rest` starts with the prefix of a long frame, at `position` in the chunk.
+Turn FrameReader::begin_long(PeerFrames& peer, PeerInput& input,
+                             std::span<const std::uint8_t> rest, std::size_t position) {
   peer.length = payload_length(rest.first<kPrefixSize>());
   std::size_t room = room_for(peer.length);
   peer.wanted = 1;
+  peer.held = 0;
   if (!waiting_.empty() || room > room_left_) {
     // Only the prefix is taken: the payload stays with the system.
     peer.seen = 0;
-    if (!consume(peer, input, taken + kPrefixSize)) return Turn::kEnded;
+    if (!take_up_to(peer, input, position + kPrefixSize)) return Turn::kEnded;
     peer.stage = Stage::kWaiting;
     peer.seen = kPrefixSize;
     peer.place = waiting_.insert(waiting_.end(), &peer);
@@ -122,7 +142,7 @@ Turn FrameReader::begin_long(PeerFrames& peer, PeerInput& input, std::span<const
   if (!give_room(peer, room)) return Turn::kEnded;
   std::memcpy(peer.buffer.bytes().data(), payload.data(), payload.size());
   peer.stage = Stage::kPayload;
-  if (!consume(peer, input, taken + rest.size())) return Turn::kEnded;
+  if (!take_up_to(peer, input, position + rest.size())) return Turn::kEnded;
   return flushed(peer, Turn::kHeard);
 }
 
@@ -199,6 +219,8 @@ void FrameReader::release(PeerFrames& peer) {
   peer.buffer.reset();
   peer.stage = Stage::kBetween;
   peer.seen = 0;
+  peer.held = 0;
+  peer.carried = 0;
   peer.wanted = 1;
 }
 
@@ -219,7 +241,16 @@ void FrameReader::grant_waiting() {
   }
 }
 
-// Takes `count` bytes that were peeked at.
+// Takes the chunk's bytes up to `position` from the system: all but the
+// prefix bytes carried at its start, which were taken before.
+bool FrameReader::take_up_to(PeerFrames& peer, PeerInput& input, std::size_t position) {
+  if (position == 0) return true;
+  std::size_t carried = std::exchange(peer.carried, 0);
+  return consume(peer, input, position - carried);
+}
+
+// Takes `count` bytes that were peeked at. The chunk is the scratch they
+// may be dropped into: what it holds is used up before.
 bool FrameReader::consume(PeerFrames& peer, PeerInput& input, std::size_t count) {
   while (count > 0) {
     Result<std::size_t> got = input.discard({chunk_.get(), std::min(count, limits_.read_size)});

@@ -1,6 +1,7 @@
 #ifndef FC_RECEIVER_FRAME_READER_H_
 #define FC_RECEIVER_FRAME_READER_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -18,7 +19,8 @@
 //
 // A short frame (as long as one read, prefix included) stays with the system
 // until it is whole, then is read and printed at once: it needs no memory of
-// ours and never waits. A long frame needs room in the budget for its whole
+// ours and never waits, unless the system's buffer for its connection fills
+// first; then it is taken in as a long frame. A long frame needs room in the budget for its whole
 // length, set aside when its prefix arrives, so that every frame taken in can
 // complete; one that does not fit waits, unread, behind those that came
 // before it.
@@ -60,6 +62,12 @@ struct PeerFrames {
   std::uint32_t length = 0;  ///< of the frame under way, once its prefix is seen
   /// How many bytes must wait before another look is worth it.
   std::size_t wanted = 1;
+  /// Bytes of a short frame under way that wait with the system, as last
+  /// seen.
+  std::size_t held = 0;
+  /// A prefix cut short, taken in: the start of the frame under way.
+  std::array<std::uint8_t, 3> carry{};
+  std::size_t carried = 0;
   /// How many more bytes may be taken: no bound until a stop.
   std::size_t read_limit = kNoReadLimit;
   std::uint64_t frames_done = 0;           ///< frames printed or refused
@@ -121,13 +129,15 @@ class FrameReader {
 
  private:
   Turn take_short(PeerFrames& peer, PeerInput& input, bool ended);
+  Turn end_inside(PeerFrames& peer, PeerInput& input, std::size_t position, bool ended);
   Turn begin_long(PeerFrames& peer, PeerInput& input, std::span<const std::uint8_t> rest,
-                  std::size_t taken);
+                  std::size_t position);
   Turn take_payload(PeerFrames& peer, PeerInput& input);
   Turn look_at_waiting(PeerFrames& peer, PeerInput& input);
   bool give_room(PeerFrames& peer, std::size_t room);
   void release(PeerFrames& peer);
   void grant_waiting();
+  bool take_up_to(PeerFrames& peer, PeerInput& input, std::size_t position);
   bool consume(PeerFrames& peer, PeerInput& input, std::size_t count);
   bool print(PeerFrames& peer, std::span<const std::uint8_t> payload);
   void fault(const PeerFrames& peer, std::string_view what);

@@ -35,14 +35,11 @@ int print(std::string_view text) {
   return 1;
 }
 
-// A listener on 127.0.0.1:`port` whose calls never wait, and whose
-// connections hold input enough for a short frame beside a part of another.
+// A listener on 127.0.0.1:`port` whose calls never wait.
 Result<NativeSocket> listen_loopback(std::uint16_t port) {
   Result<NativeSocket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, port}, largest_backlog());
   if (!listener) return listener;
-  Status status = set_receive_buffer(*listener, kConnectionInput);
-  if (status.ok()) status = set_non_blocking(*listener);
-  if (!status.ok()) {
+  if (Status status = set_non_blocking(*listener); !status.ok()) {
     close_socket(*listener);
     return std::unexpected(status.take_error());
   }

@@ -282,7 +282,7 @@ void Server::follow(Peer& peer) {
   Watch watch = Watch::kInput;
   if (peer.stage == Stage::kWaiting) watch = peer.input_ended ? Watch::kFailure : Watch::kEnd;
   std::size_t low_water = peer.stage == Stage::kBetween ? peer.wanted : 1;
-  peer.known_waiting = peer.stage == Stage::kBetween ? peer.seen : 0;
+  peer.known_waiting = peer.held;
   Status status;
   if (watch != peer.watch) {
     status = poller_.watch(peer.socket, watch, reinterpret_cast<std::uint64_t>(&peer));
