@@ -176,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto take = [&](Peer& peer) {
     capture.current = &peer.printed;
     bool waiting = peer.frames.stage == Stage::kWaiting;
-    Turn turn = reader.take(peer.frames, peer.input, peer.input.ended);
+    StreamEnd end = peer.input.ended ? StreamEnd::kClean : StreamEnd::kOpen;
+    Turn turn = reader.take(peer.frames, peer.input, end);
     if (turn == Turn::kEnded) events.close(peer);
     if (waiting && turn == Turn::kNothing) peer.end_told = true;
     fuzz_check(reader.room_held() <= budget, "frames hold no more than the budget", text);

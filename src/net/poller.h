@@ -21,9 +21,12 @@ enum class Watch {
 
 /// One socket's news from a wait.
 struct PollEvent {
-  std::uint64_t token = 0;  ///< as given to watch()
+  std::uint64_t token = 0;  ///< as given to add()
   bool input = false;       ///< input waits (or a connection, or the end)
   bool ended = false;       ///< the peer ended its stream, or the connection failed
+  /// The connection failed, or ended in a way the system does not tell
+  /// apart from a failure.
+  bool failed = false;
 };
 
 /// Waits on many sockets at once. On Linux the cost of a wait grows with the
@@ -38,8 +41,10 @@ class Poller {
   Poller& operator=(Poller&& other) noexcept;
   ~Poller();
 
-  /// Starts watching the socket, or changes what for.
-  Status watch(NativeSocket socket, Watch what, std::uint64_t token);
+  /// Starts watching the socket.
+  Status add(NativeSocket socket, Watch what, std::uint64_t token);
+  /// Changes what a socket watched is watched for.
+  Status change(NativeSocket socket, Watch what, std::uint64_t token);
   /// Makes input count only once `low_water` bytes wait, or the stream has
   /// ended, so that a reader who needs that many is not woken for less. A
   /// socket starts at 1.

@@ -61,14 +61,24 @@ Result<Poller> Poller::open() {
   return Poller(std::move(state));
 }
 
-Status Poller::watch(NativeSocket socket, Watch what, std::uint64_t token) {
+namespace {
+
+Status control(int poller, int operation, NativeSocket socket, Watch what, std::uint64_t token) {
   epoll_event event{};
   event.events = events_for(what);
   event.data.u64 = token;
-  if (epoll_ctl(state_->fd, EPOLL_CTL_MOD, fd_of(socket), &event) == 0) return {};
-  if (errno == ENOENT && epoll_ctl(state_->fd, EPOLL_CTL_ADD, fd_of(socket), &event) == 0)
-    return {};
-  return IoError::from_os_code(errno);
+  if (epoll_ctl(poller, operation, fd_of(socket), &event) != 0) return IoError::from_os_code(errno);
+  return {};
+}
+
+}  // namespace
+
+Status Poller::add(NativeSocket socket, Watch what, std::uint64_t token) {
+  return control(state_->fd, EPOLL_CTL_ADD, socket, what, token);
+}
+
+Status Poller::change(NativeSocket socket, Watch what, std::uint64_t token) {
+  return control(state_->fd, EPOLL_CTL_MOD, socket, what, token);
 }
 
 Status Poller::expect(NativeSocket socket, std::size_t low_water) {
@@ -79,9 +89,9 @@ Status Poller::expect(NativeSocket socket, std::size_t low_water) {
   return {};
 }
 
-void Poller::forget(NativeSocket socket) {
-  (void)epoll_ctl(state_->fd, EPOLL_CTL_DEL, fd_of(socket), nullptr);
-}
+// Closing a descriptor that nothing else refers to takes it out of every
+// epoll set by itself.
+void Poller::forget(NativeSocket) {}
 
 Result<std::span<const PollEvent>> Poller::wait(int milliseconds) {
   int count = epoll_wait(state_->fd, state_->raw, kBatch, milliseconds);
@@ -92,7 +102,8 @@ Result<std::span<const PollEvent>> Poller::wait(int milliseconds) {
   for (int i = 0; i < count; ++i) {
     std::uint32_t got = state_->raw[i].events;
     state_->events[i] = {state_->raw[i].data.u64, (got & EPOLLIN) != 0,
-                         (got & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0};
+                         (got & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0,
+                         (got & (EPOLLHUP | EPOLLERR)) != 0};
   }
   return std::span<const PollEvent>(state_->events, static_cast<std::size_t>(count));
 }

@@ -47,14 +47,16 @@ Poller::~Poller() = default;
 
 Result<Poller> Poller::open() { return Poller(std::make_unique<State>()); }
 
-Status Poller::watch(NativeSocket socket, Watch what, std::uint64_t token) {
-  auto [place, added] = state_->index.try_emplace(socket, state_->entries.size());
-  if (added) {
-    state_->entries.push_back({socket, what, token, 1, {}});
-  } else {
-    state_->entries[place->second].what = what;
-    state_->entries[place->second].token = token;
-  }
+Status Poller::add(NativeSocket socket, Watch what, std::uint64_t token) {
+  state_->index[socket] = state_->entries.size();
+  state_->entries.push_back({socket, what, token, 1, {}});
+  return {};
+}
+
+Status Poller::change(NativeSocket socket, Watch what, std::uint64_t token) {
+  Entry& entry = state_->entries[state_->index.at(socket)];
+  entry.what = what;
+  entry.token = token;
   return {};
 }
 
@@ -123,7 +125,8 @@ Result<std::span<const PollEvent>> Poller::wait(int milliseconds) {
         continue;
       }
     }
-    s.events.push_back({entry.token, input, ended});
+    // A hang-up may be a reset as well as an end.
+    s.events.push_back({entry.token, input, ended, ended});
   }
   return std::span<const PollEvent>(s.events);
 }

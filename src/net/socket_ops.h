@@ -66,9 +66,9 @@ Result<NativeSocket> listen_on(const SocketAddress& address, int backlog);
 /// The port the socket is bound to.
 Result<std::uint16_t> local_port(NativeSocket socket);
 
-/// The next connection on a listener, never inherited and never in a
-/// standard stream's place; connections their peers abandoned before they
-/// were taken are skipped.
+/// The next connection on a listener, whose calls never wait, never
+/// inherited and never in a standard stream's place; connections their
+/// peers abandoned before they were taken are skipped.
 Result<NativeSocket> accept_connection(NativeSocket listener);
 
 /// Makes calls on the socket return at once instead of waiting.

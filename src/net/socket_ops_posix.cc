@@ -178,7 +178,7 @@ Result<std::uint16_t> local_port(NativeSocket socket) {
 Result<NativeSocket> accept_connection(NativeSocket listener) {
   int fd = -1;
   do {
-    fd = accept4(fd_of(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    fd = accept4(fd_of(listener), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   } while (fd < 0 && errno == ECONNABORTED);
   if (fd < 0) return std::unexpected(interruptible_error());
   return clear_of_standard_streams(static_cast<NativeSocket>(fd));

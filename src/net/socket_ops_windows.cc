@@ -150,6 +150,10 @@ Result<NativeSocket> accept_connection(NativeSocket listener) {
     socket = accept(native(listener), nullptr, nullptr);
   } while (socket == INVALID_SOCKET && WSAGetLastError() == WSAECONNRESET);
   if (socket == INVALID_SOCKET) return std::unexpected(interruptible_error());
+  if (Status status = set_non_blocking(socket); !status.ok()) {
+    (void)closesocket(socket);
+    return std::unexpected(status.take_error());
+  }
   return socket;
 }
 

@@ -29,20 +29,21 @@ FrameReader::FrameReader(const ReaderLimits& limits, LineOutput& output, ReaderE
       room_left_(limits.budget),
       chunk_(new std::uint8_t[limits.read_size]) {}
 
-Turn FrameReader::take(PeerFrames& peer, PeerInput& input, bool ended) {
+Turn FrameReader::take(PeerFrames& peer, PeerInput& input, StreamEnd end) {
   switch (peer.stage) {
-    case Stage::kBetween: return take_short(peer, input, ended);
+    case Stage::kBetween: return take_short(peer, input, end);
     case Stage::kPayload: return take_payload(peer, input);
     case Stage::kWaiting: break;
   }
-  return ended ? look_at_waiting(peer, input) : Turn::kNothing;
+  return end != StreamEnd::kOpen ? look_at_waiting(peer, input) : Turn::kNothing;
 }
 
 // Prints every frame that is whole in what waits, up to one read's worth. A
 // short frame that is not whole yet stays with the system, but for a prefix
 // cut short, which is taken in; a long one is taken in with its room, or
 // waits for it.
-Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, bool ended) {
+Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, StreamEnd end) {
+  bool ended = end != StreamEnd::kOpen;
   std::size_t carried = peer.carried;
   std::memcpy(chunk_.get(), peer.carry.data(), carried);
   std::size_t asked = std::min(limits_.read_size - carried, peer.read_limit);
@@ -78,6 +79,12 @@ Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, bool ended) {
     used += whole;
   }
   std::span<const std::uint8_t> rest = bytes.subspan(used);
+  // Every frame its peer sent before ending the stream is printed.
+  if (rest.empty() && all_seen && end == StreamEnd::kClean) {
+    peer.seen = 0;
+    if (!take_up_to(peer, input, used)) return Turn::kEnded;
+    return flushed(peer, Turn::kEnded);
+  }
   peer.seen = rest.size();
   if (rest.size() >= kPrefixSize) peer.length = payload_length(rest.first<kPrefixSize>());
   if (!rest.empty() && all_seen && (ended || peer.read_limit != kNoReadLimit)) {
@@ -107,8 +114,7 @@ Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, bool ended) {
 
 // The stream ends inside the frame under way, whose bytes up to `position`
 // in the chunk were seen: it ended, or a stop set the limit there.
-Turn FrameReader::end_inside(PeerFrames& peer, PeerInput& input, std::size_t position,
-                             bool ended) {
+Turn FrameReader::end_inside(PeerFrames& peer, PeerInput& input, std::size_t position, bool ended) {
   if (ended) {
     // A failure behind the last bytes tells more than the end.
     if (!take_up_to(peer, input, position)) return Turn::kEnded;
@@ -122,8 +128,8 @@ Turn FrameReader::end_inside(PeerFrames& peer, PeerInput& input, std::size_t pos
 }
 
 // `rest` starts with the prefix of a long frame, at `position` in the chunk.
-Turn FrameReader::begin_long(PeerFrames& peer, PeerInput& input,
-                             std::span<const std::uint8_t> rest, std::size_t position) {
+Turn FrameReader::begin_long(PeerFrames& peer, PeerInput& input, std::span<const std::uint8_t> rest,
+                             std::size_t position) {
   peer.length = payload_length(rest.first<kPrefixSize>());
   std::size_t room = room_for(peer.length);
   peer.wanted = 1;

@@ -100,6 +100,13 @@ class ReaderEvents {
   ~ReaderEvents() = default;
 };
 
+/// What the system told of a connection's stream.
+enum class StreamEnd {
+  kOpen,     ///< nothing
+  kClean,    ///< its peer ended it: all it sent waits to be read
+  kUnclear,  ///< it ended, or failed
+};
+
 /// What a turn came to.
 enum class Turn {
   kNothing,  ///< nothing new
@@ -112,9 +119,8 @@ class FrameReader {
   FrameReader(const ReaderLimits& limits, LineOutput& output, ReaderEvents& events);
 
   /// One turn for a connection with news: takes what arrived and prints
-  /// every frame it completes. `ended`: the system told of the stream's end
-  /// or of a failure.
-  Turn take(PeerFrames& peer, PeerInput& input, bool ended);
+  /// every frame it completes.
+  Turn take(PeerFrames& peer, PeerInput& input, StreamEnd end);
   /// The connection is gone: its room and its place in line are given back,
   /// and waiting frames get the room.
   void drop(PeerFrames& peer);
@@ -128,7 +134,7 @@ class FrameReader {
   std::size_t room_held() const { return limits_.budget - room_left_; }
 
  private:
-  Turn take_short(PeerFrames& peer, PeerInput& input, bool ended);
+  Turn take_short(PeerFrames& peer, PeerInput& input, StreamEnd end);
   Turn end_inside(PeerFrames& peer, PeerInput& input, std::size_t position, bool ended);
   Turn begin_long(PeerFrames& peer, PeerInput& input, std::span<const std::uint8_t> rest,
                   std::size_t position);

@@ -79,7 +79,7 @@ struct Peer final : PeerFrames, PeerInput {
   bool frame_listed = false;
   Watch watch = Watch::kInput;
   std::size_t low_water = 1;
-  bool input_ended = false;
+  StreamEnd end = StreamEnd::kOpen;
   bool open = true;
 };
 
@@ -157,7 +157,7 @@ void Server::granted(PeerFrames& frames) {
 }
 
 int Server::run() {
-  if (Status status = poller_.watch(listener_, Watch::kInput, kListenerToken); !status.ok()) {
+  if (Status status = poller_.add(listener_, Watch::kInput, kListenerToken); !status.ok()) {
     report("wait: " + display_text(status.error()));
     close_listener();
   }
@@ -180,7 +180,7 @@ bool Server::serve_turn() {
   Clock::time_point start = now();
   if (resting_ && start >= rest_end_) {
     resting_ = false;
-    (void)poller_.watch(listener_, Watch::kInput, kListenerToken);
+    (void)poller_.change(listener_, Watch::kInput, kListenerToken);
   }
   Result<std::span<const PollEvent>> events = poller_.wait(wait_milliseconds(start));
   if (!events) {
@@ -195,8 +195,12 @@ bool Server::serve_turn() {
     }
     Peer& peer = *reinterpret_cast<Peer*>(event.token);
     if (!peer.open) continue;
-    peer.input_ended = peer.input_ended || event.ended;
-    after_take(peer, reader_.take(peer, peer, peer.input_ended));
+    if (event.failed) {
+      peer.end = StreamEnd::kUnclear;
+    } else if (event.ended && peer.end == StreamEnd::kOpen) {
+      peer.end = StreamEnd::kClean;
+    }
+    after_take(peer, reader_.take(peer, peer, peer.end));
   }
   expire();
   erase_closed();
@@ -232,7 +236,7 @@ void Server::accept_waiting() {
       report("accept: " + display_text(socket.error()));
       resting_ = true;
       rest_end_ = now() + kAcceptRest;
-      (void)poller_.watch(listener_, Watch::kFailure, kListenerToken);
+      (void)poller_.change(listener_, Watch::kFailure, kListenerToken);
       return;
     }
     Peer& peer = peers_.emplace_back();
@@ -240,13 +244,8 @@ void Server::accept_waiting() {
     peer.socket = *socket;
     peer.number = ++accepted_;
     peer.heard = now();
-    if (Status status = set_non_blocking(peer.socket); !status.ok()) {
-      fault(peer, "cannot stop reads from waiting: " + display_text(status.error()));
-      close_peer(peer);
-      continue;
-    }
     if (Status status =
-            poller_.watch(peer.socket, Watch::kInput, reinterpret_cast<std::uint64_t>(&peer));
+            poller_.add(peer.socket, Watch::kInput, reinterpret_cast<std::uint64_t>(&peer));
         !status.ok()) {
       fault(peer, "cannot wait for input: " + display_text(status.error()));
       close_peer(peer);
@@ -280,12 +279,14 @@ void Server::heard(Peer& peer) {
 // end or failure is of news.
 void Server::follow(Peer& peer) {
   Watch watch = Watch::kInput;
-  if (peer.stage == Stage::kWaiting) watch = peer.input_ended ? Watch::kFailure : Watch::kEnd;
+  if (peer.stage == Stage::kWaiting) {
+    watch = peer.end == StreamEnd::kOpen ? Watch::kEnd : Watch::kFailure;
+  }
   std::size_t low_water = peer.stage == Stage::kBetween ? peer.wanted : 1;
   peer.known_waiting = peer.held;
   Status status;
   if (watch != peer.watch) {
-    status = poller_.watch(peer.socket, watch, reinterpret_cast<std::uint64_t>(&peer));
+    status = poller_.change(peer.socket, watch, reinterpret_cast<std::uint64_t>(&peer));
     peer.watch = watch;
   }
   if (status.ok() && low_water != peer.low_water) {
@@ -379,7 +380,7 @@ void Server::drain() {
         close_peer(peer);
         continue;
       }
-      Turn turn = reader_.take(peer, peer, false);
+      Turn turn = reader_.take(peer, peer, StreamEnd::kOpen);
       if (turn == Turn::kEnded) {
         close_peer(peer);
       } else if (turn == Turn::kNothing) {

@@ -93,7 +93,7 @@ class ThreadReceiver final : public Receiver {
       } else if (n) {
         clean_end_ = true;
         return;
-      } else if (!n.error().is_interrupted()) {
+      } else if (!n.error().is_interrupted() && n.error().kind() != ErrorKind::WouldBlock) {
         return;
       }
     }
