@@ -1,28 +1,55 @@
 #!/usr/bin/env python3
-"""Measures frame-sink: throughput and peak memory, one column per program.
+"""Measures frame-sink: throughput, delay and memory, one column per program.
 
     tools/bench_sink.py [SINK ...]     (default: build/release/frame-sink)
 
-Four loads, each against a fresh frame-sink on a free port of 127.0.0.1:
-  one connection   100,000 frames of 32 bytes on one connection: frames/s
+Each load runs against a fresh frame-sink on a free port of 127.0.0.1:
+  one connection   2,000,000 frames of 32 bytes on one connection, sent from
+                   one prepared buffer, timed from the first send to the
+                   sink's exit: frames/s
   short conns      5,000 connections of one 32-byte frame each: frames/s
   1000 tricklers   1,000 peers, each claiming a 16 MiB frame and sending
                    it in pieces, eight of them all but its last byte, the
                    others 256 KiB, then a stop: peak resident MiB
   control frame    one 16 MiB frame of control bytes: peak resident MiB
+  held-up delay    four peers claim 16 MiB frames, the whole default budget,
+                   and trickle them a byte each 0.2 s; a fifth sends a
+                   10-byte frame, its prefix first and its payload 0.1 s
+                   later, so that the sink meets it unfinished: ms from its
+                   last byte sent to its line in the output, "> 10 s" if it
+                   never came (goal: under 100 ms)
+  frag. peak/after 600 peers claim 102,400 bytes and send all but the last;
+                   every other one finishes; 270 more claim 122,880 bytes
+                   and send all but the last; then all finish: the peak
+                   resident MiB (goal: the 64 MiB budget + 1 MiB + 200 bytes
+                   a connection) and the resident MiB once all are printed
+                   (goal: near idle)
+  busy alone,      2,000,000 frames of 32 bytes on one connection, timed up
+  busy, 5000 idle  to the last line's arrival, alone and with 5,000 idle
+                   peers connected, in turn after a first run left out:
+                   frames/s each (the mean of two), and their ratio (goal:
+                   within 20%)
+  mixed payloads   500,000 frames of 0 to 300 bytes on one connection, drawn
+                   from 4,096 seeded random payloads with about one byte in
+                   ten a control byte (below 0x20, or 0x7F), the rest
+                   printable ASCII and now and then a byte of 0x80 or over;
+                   the output compared with a model of the escaping: frames/s
 Peak memory is the sink's own high-water mark (VmHWM), read while it still
-runs: after the frame was printed, or before the tricklers' stop. Every load
-checks what the sink printed, so a fast wrong answer cannot pass for a fast
-right one. Run it on a quiet machine; several
-programs given side by side are measured in the same run.
+runs. Every load checks what the sink printed, so a fast wrong answer cannot
+pass for a fast right one. Run it on a quiet machine; several programs given
+side by side are measured in the same run.
 """
 
+import itertools
 import os
+import random
+import resource
 import signal
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 MIB = 1 << 20
@@ -57,26 +84,59 @@ class Sink:
                     raise RuntimeError(program + " never listened")
                 time.sleep(0.01)
 
-    def peak(self):
-        """The most memory the sink has held resident so far, in MiB."""
+    def connect(self):
+        peer = socket.socket()  # no name lookup: the sink is measured
+        peer.connect(("127.0.0.1", self.port))
+        return peer
+
+    def memory(self, field="VmHWM"):
+        """VmHWM (the most memory held resident so far) or VmRSS, in MiB."""
         with open(f"/proc/{self.process.pid}/status") as status:
             for line in status:
-                if line.startswith("VmHWM:"):
+                if line.startswith(field + ":"):
                     return int(line.split()[1]) / 1024
-        raise RuntimeError("no VmHWM")
+        raise RuntimeError("no " + field)
 
-    def wait_for_output(self, size):
-        deadline = time.monotonic() + 60
-        while os.fstat(self.out.fileno()).st_size < size:
-            if time.monotonic() > deadline:
-                raise RuntimeError("the sink never printed it all")
+    def unread(self):
+        """Bytes and connections sent to the sink that it has not taken in
+        yet, as the kernel's table of connections counts them."""
+        total = 0
+        with open("/proc/net/tcp") as table:
+            next(table)
+            for line in table:
+                fields = line.split()
+                ends = (fields[1], fields[2])
+                if any(int(end.split(":")[1], 16) == self.port for end in ends):
+                    # The listener's receive queue is its connections not
+                    # yet accepted.
+                    total += sum(int(queue, 16) for queue in fields[4].split(":"))
+        return total
+
+    def settle(self, limit=60):
+        """Waits until the sink has taken in all that was sent to it."""
+        deadline = time.monotonic() + limit
+        while self.unread():
+            expect(time.monotonic() < deadline, "the sink left input unread")
             time.sleep(0.01)
+
+    def printed(self):
+        return os.fstat(self.out.fileno()).st_size
+
+    def wait_for_output(self, size, limit=60):
+        """Seconds until the output reached `size` bytes; None past `limit`."""
+        start = time.monotonic()
+        while self.printed() < size:
+            if time.monotonic() - start > limit:
+                return None
+            time.sleep(0.001)
+        return time.monotonic() - start
 
     def end(self, stop=False):
         """Waits for the end; the output."""
         if stop:
             self.process.send_signal(signal.SIGINT)
         self.process.wait()
+        self.exited = time.monotonic()
         self.out.seek(0)
         output = self.out.read()
         self.out.close()
@@ -88,16 +148,21 @@ def expect(condition, what):
         raise RuntimeError("wrong output: " + what)
 
 
-def one_connection(program, frames=100_000):
-    payload = b"p" * 32
+def stream(program, data):
+    """Sends `data` on one connection: the output, and the seconds from the
+    first send to the sink's exit."""
     # The probe connection that found the sink listening counts as one.
     sink = Sink(program, "--connections", "2")
-    data = frame(payload) * frames
     start = time.monotonic()
-    with socket.create_connection(("127.0.0.1", sink.port)) as peer:
+    with sink.connect() as peer:
         peer.sendall(data)
     output = sink.end()
-    elapsed = time.monotonic() - start
+    return output, sink.exited - start
+
+
+def one_connection(program, frames=2_000_000):
+    payload = b"p" * 32
+    output, elapsed = stream(program, frame(payload) * frames)
     expect(output == (payload + b"\n") * frames, "one connection")
     return f"{frames / elapsed:,.0f} frames/s"
 
@@ -108,11 +173,10 @@ def short_connections(program, count=5_000):
     data = frame(payload)
     start = time.monotonic()
     for _ in range(count):
-        with socket.socket() as peer:  # no name lookup: the sink is measured
-            peer.connect(("127.0.0.1", sink.port))
+        with sink.connect() as peer:
             peer.sendall(data)
     output = sink.end()
-    elapsed = time.monotonic() - start
+    elapsed = sink.exited - start
     expect(output == (payload + b"\n") * count, "short connections")
     return f"{count / elapsed:,.0f} frames/s"
 
@@ -121,8 +185,7 @@ def tricklers(program, peers=1_000, heavy=8, light=256 * 1024, piece=64 * 1024):
     sink = Sink(program)
     sockets = []
     for i in range(peers):
-        peer = socket.socket()
-        peer.connect(("127.0.0.1", sink.port))
+        peer = sink.connect()
         peer.setblocking(False)
         peer.send((16 * MIB).to_bytes(4, "big"))
         sockets.append([peer, 16 * MIB - 1 if i < heavy else light])
@@ -141,7 +204,7 @@ def tricklers(program, peers=1_000, heavy=8, light=256 * 1024, piece=64 * 1024):
             if sent:
                 quiet_since = time.monotonic()
         time.sleep(0.01)
-    peak = sink.peak()
+    peak = sink.memory()
     sink.end(stop=True)
     for peer, _ in sockets:
         peer.close()
@@ -152,24 +215,150 @@ def control_frame(program):
     payload = bytes([1]) * (16 * MIB)
     line = b"\\u0001" * (16 * MIB) + b"\n"
     sink = Sink(program)
-    with socket.create_connection(("127.0.0.1", sink.port)) as peer:
+    with sink.connect() as peer:
         peer.sendall(frame(payload))
-    sink.wait_for_output(len(line))
-    peak = sink.peak()
+    expect(sink.wait_for_output(len(line)) is not None, "control frame never printed")
+    peak = sink.memory()
     expect(sink.end(stop=True) == line, "control frame")
     return f"{peak:,.1f} MiB"
 
 
-LOADS = [("one connection", one_connection), ("short conns", short_connections),
-         ("1000 tricklers", tricklers), ("control frame", control_frame)]
+def held_up(program, holders=4, cap=10):
+    sink = Sink(program)
+    peers = [sink.connect() for _ in range(holders)]
+    for peer in peers:
+        peer.sendall((16 * MIB).to_bytes(4, "big"))
+    stop = threading.Event()
+
+    def trickle():  # keeps the holders from going idle
+        while not stop.wait(0.2):
+            for peer in peers:
+                peer.sendall(b"t")
+
+    sink.settle()  # the holders' claims taken in
+    trickler = threading.Thread(target=trickle)
+    trickler.start()
+    payload = b"0123456789"
+    with sink.connect() as late:
+        late.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        late.sendall(frame(payload)[:4])
+        time.sleep(0.1)
+        late.sendall(payload)
+        delay = sink.wait_for_output(len(payload) + 1, limit=cap)
+        stop.set()
+        trickler.join()
+        output = sink.end(stop=True)
+    for peer in peers:
+        peer.close()
+    expect(output == payload + b"\n", "held-up delay")
+    return f"> {cap} s" if delay is None else f"{delay * 1000:,.1f} ms"
+
+
+def fragmentation(program, first=600, small=102_400, later=270, large=122_880):
+    sink = Sink(program, "--idle-timeout", "600")
+    payloads = [b"%06d" % i + bytes([97 + i % 26]) * (small - 6) for i in range(first)]
+    payloads += [b"%06d" % i + bytes([65 + i % 26]) * (large - 6)
+                 for i in range(first, first + later)]
+    peers = []
+
+    def claim(batch):
+        for payload in batch:
+            peers.append(sink.connect())
+            peers[-1].sendall(frame(payload)[:-1])
+        sink.settle()  # in the sink's memory, not the network's buffers
+
+    claim(payloads[:first])
+    # Every other one finishes, leaving holes too small for what comes next.
+    for peer, payload in list(zip(peers, payloads))[::2]:
+        peer.sendall(payload[-1:])
+    halfway = sink.wait_for_output(first // 2 * (small + 1))
+    expect(halfway is not None, "the first frames never printed")
+    claim(payloads[first:])
+    pairs = list(zip(peers, payloads))
+    for peer, payload in pairs[1:first:2] + pairs[first:]:
+        peer.sendall(payload[-1:])
+    total = sum(len(payload) + 1 for payload in payloads)
+    expect(sink.wait_for_output(total) is not None, "fragmentation frames never printed")
+    time.sleep(0.2)  # a buffer is given back just after its line is out
+    peak, after = sink.memory(), sink.memory("VmRSS")
+    output = sink.end(stop=True)
+    for peer in peers:
+        peer.close()
+    lines = output.split(b"\n")
+    expect(lines.pop() == b"" and sorted(lines) == sorted(payloads), "fragmentation")
+    return f"{peak:,.1f} MiB", f"{after:,.1f} MiB"
+
+
+def idle_peers(program, idle=5_000, frames=2_000_000):
+    payload = b"i" * 32
+    data = frame(payload) * frames
+    line = payload + b"\n"
+
+    def busy(others):
+        sink = Sink(program, "--idle-timeout", "86400")
+        peers = [sink.connect() for _ in range(others)]
+        sink.settle()  # every idle peer accepted
+        start = time.monotonic()
+        with sink.connect() as peer:
+            peer.sendall(data)
+        done = sink.wait_for_output(len(line) * frames)
+        elapsed = time.monotonic() - start
+        output = sink.end(stop=True)
+        for peer in peers:
+            peer.close()
+        expect(done is not None and output == line * frames, f"busy with {others} idle")
+        return frames / elapsed
+
+    # The first run of a sink warms the machine up (its page cache, its
+    # clock): it is left out, and the two loads then take turns.
+    busy(0)
+    alone, crowded = [], []
+    for _ in range(2):
+        alone.append(busy(0))
+        crowded.append(busy(idle))
+    alone, crowded = sum(alone) / 2, sum(crowded) / 2
+    return f"{alone:,.0f} frames/s", f"{crowded:,.0f} frames/s", f"{crowded / alone:.2f}"
+
+
+SHORT_ESCAPES = {0x08: b"\\b", 0x09: b"\\t", 0x0A: b"\\n", 0x0C: b"\\f", 0x0D: b"\\r"}
+ESCAPED = [SHORT_ESCAPES.get(b, b"\\u%04x" % b) if b < 0x20 or b == 0x7F else bytes([b])
+           for b in range(256)]
+
+
+def mixed_payloads(program, frames=500_000, pool=4_096, seed=1):
+    rng = random.Random(seed)
+    control = set(range(0x20)) | {0x7F}
+    weights = [0.10 / len(control) if b in control else 0.85 / 95 if b < 0x80 else 0.05 / 128
+               for b in range(256)]
+    cumulative = list(itertools.accumulate(weights))
+    payloads = [bytes(rng.choices(range(256), cum_weights=cumulative, k=rng.randint(0, 300)))
+                for _ in range(pool)]
+    lines = [b"".join(ESCAPED[b] for b in payload) + b"\n" for payload in payloads]
+    order = [rng.randrange(pool) for _ in range(frames)]
+    output, elapsed = stream(program, b"".join(frame(payloads[i]) for i in order))
+    expect(output == b"".join(lines[i] for i in order), "mixed payloads")
+    return f"{frames / elapsed:,.0f} frames/s"
+
+
+LOADS = [(["one connection"], one_connection), (["short conns"], short_connections),
+         (["1000 tricklers"], tricklers), (["control frame"], control_frame),
+         (["held-up delay"], held_up), (["frag. peak", "frag. after"], fragmentation),
+         (["busy alone", "busy, 5000 idle", "idle/alone"], idle_peers),
+         (["mixed payloads"], mixed_payloads)]
 
 
 def main():
+    # Thousands of peers at once: a descriptor each.
+    _, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
     programs = sys.argv[1:] or ["build/release/frame-sink"]
     width = max(24, *(len(p) + 2 for p in programs))
     print(f"{'':16}" + "".join(f"{p:>{width}}" for p in programs))
-    for name, load in LOADS:
-        print(f"{name:16}" + "".join(f"{load(p):>{width}}" for p in programs), flush=True)
+    for names, load in LOADS:
+        results = [load(p) for p in programs]
+        for row, name in enumerate(names):
+            values = [r if isinstance(r, str) else r[row] for r in results]
+            print(f"{name:16}" + "".join(f"{v:>{width}}" for v in values), flush=True)
 
 
 if __name__ == "__main__":
