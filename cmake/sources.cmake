@@ -30,7 +30,6 @@ set(fc_core_sources
     src/main/run.cc
     src/net/endpoint.cc
     src/net/host_text.cc
-    src/net/poller.cc
     src/net/socket_address.cc
     src/net/tcp_client_stream.cc
     src/receiver/frame_buffer.cc

@@ -39,6 +39,20 @@ TEST(ClientEndToEnd, ArgumentsAreIgnored) {
   }
 }
 
+// A system that refuses close-on-exec when a socket is made: the client makes
+// it without and sets the flag after, and sends as ever.
+TEST(ClientEndToEnd, SocketRefusingCloseOnExecIsMadeWithout) {
+  if (!runner_injects_failures()) GTEST_SKIP() << "no strace here, or the client is emulated";
+  auto receiver = listen_on_client_port(PeerBehaviour::kReadToEnd);
+  ASSERT_TRUE(receiver);
+  ChildOptions options;
+  options.inject = "socket:error=EINVAL:when=1";
+  ChildResult result = run_child(client_path(), options);
+  expect_exit(result, 0);
+  EXPECT_EQ(result.out, kSuccessOutput);
+  expect_received(*receiver, kFrame);
+}
+
 TEST(ClientEndToEnd, NothingListeningIsOneFailureLine) {
   ASSERT_TRUE(port_is_free(kClientPort))
       << "another program listens on 127.0.0.1:12345; stop it and run the test again";

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "json/frame_prefix.h"
-#include "net/poller.h"
+#include "net/poller_testing.h"
 #include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"
 #include "support/child_process.h"
@@ -97,6 +97,10 @@ struct Feed {
   long file_size_limit = -1;  // standard output goes to a file this large at most
   int out_pause_ms = 0;
   bool stop_after_sending = false;  // while the connection is still open
+  // System calls of the sink's made to fail (ChildOptions::inject); with
+  // `no_peer`, nobody connects.
+  std::string inject = {};
+  bool no_peer = false;
 };
 
 // Starts frame-sink, sends the bytes on a connection, and returns how
@@ -114,6 +118,8 @@ ChildResult feed_sink(const Feed& feed) {
       ::testing::TempDir() + "frame_sink_stdout_" + std::to_string(std::random_device{}()) + ".txt";
   options.file_size_limit = feed.file_size_limit;
   options.out_pause_ms = feed.out_pause_ms;
+  options.inject = feed.inject;
+  if (!feed.inject.empty()) options.timeout_seconds = 10;
   options.interrupt_when = feed.stop_after_sending ? &stop : nullptr;
   options.args = {"--connections", idle_peer ? "2" : "1", "--port", std::to_string(port)};
   options.args.insert(options.args.end(), feed.args.begin(), feed.args.end());
@@ -123,7 +129,7 @@ ChildResult feed_sink(const Feed& feed) {
     EXPECT_TRUE(send_all(*idle, feed.first_bytes).ok());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // taken in first
   }
-  std::optional<TcpClientStream> stream = connect_to_sink(port);
+  std::optional<TcpClientStream> stream = feed.no_peer ? std::nullopt : connect_to_sink(port);
   if (stream) {
     std::string_view bytes = feed.bytes;
     std::size_t split = std::min(feed.split_at, bytes.size());
@@ -226,6 +232,21 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        0,
        "only\n",
        ""},
+      {"a wait that fails ends the run",
+       {.bytes = "", .inject = "epoll_wait,epoll_pwait:error=EINVAL", .no_peer = true},
+       1,
+       "",
+       "frame-sink: wait: Invalid argument (os error 22)"},
+      {"accepting rests after a failure, then goes on",
+       {.bytes = frame("rested"), .inject = "accept4:error=EMFILE:when=1"},
+       1,
+       "rested\n",
+       "frame-sink: accept: Too many open files (os error 24)"},
+      {"a read that fails after a look",
+       {.bytes = frame("looked at"), .inject = "recvfrom:error=ECONNRESET:when=2"},
+       1,
+       "looked at\n",
+       "connection 1: read failed: Connection reset by peer (os error 104)"},
       {"output refused",
        {frame("lost"), StreamSetup::kBrokenPipe},
        1,
@@ -273,8 +294,9 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if ((c.feed.file_size_limit >= 0 || c.feed.stop_after_sending) &&
-        !runner_limits_and_interrupts()) {
+    if (((c.feed.file_size_limit >= 0 || c.feed.stop_after_sending) &&
+         !runner_limits_and_interrupts()) ||
+        (!c.feed.inject.empty() && !runner_injects_failures())) {
       std::printf("row skipped, the runner cannot do it here: %s\n", c.name);
       continue;
     }

@@ -6,8 +6,9 @@
 #          libFuzzer, clang-format and clang-tidy 19, mingw-w64 with wine for
 #          the Windows build, Debian's cross compilers for the other Linux
 #          machines (arm64, armhf, i386, ppc64el, s390x, riscv64) with
-#          qemu-user to run their tests, and lintian, groff and man for the
-#          package checks
+#          qemu-user to run their tests, lintian, groff and man for the
+#          package checks, and strace, with which tests make system calls
+#          fail
 #   bench: base plus Google Benchmark for the bench preset, valgrind and
 #          strace for tools/bench_startup.sh, and python3 for
 #          tools/bench_sink.py
@@ -15,7 +16,7 @@ set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev googletest)
 case "${1:-base}" in
-  all) packages+=(libbenchmark-dev clang-19 libclang-rt-19-dev clang-format-19 clang-tidy-19
+  all) packages+=(strace libbenchmark-dev clang-19 libclang-rt-19-dev clang-format-19 clang-tidy-19
          g++-mingw-w64-x86-64 wine wine64 g++-aarch64-linux-gnu g++-arm-linux-gnueabihf
          g++-i686-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu
          qemu-user lintian groff-base man-db) ;;

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "debug_text/failing_sink_testing.h"
@@ -127,6 +129,19 @@ TEST(IoError, KindOfEachForm) {
   for (std::int32_t code : {0, 1, EPIPE, ENOSPC, EINTR, -1, 123456}) {
     EXPECT_EQ(IoError::from_os_code(code).kind(), kind_from_os_code(code)) << code;
   }
+}
+
+// Every value below the count is a kind with its names, from the first kind
+// to the last.
+TEST(ErrorKind, EveryValueBelowTheCountIsNamed) {
+  std::set<std::string_view> names;
+  for (int value = 0; value < kErrorKindCount; ++value) {
+    auto kind = static_cast<ErrorKind>(value);
+    EXPECT_FALSE(description(kind).empty()) << value;
+    EXPECT_TRUE(names.insert(debug_name(kind)).second) << "named twice: " << debug_name(kind);
+  }
+  EXPECT_EQ(debug_name(static_cast<ErrorKind>(0)), "NotFound");
+  EXPECT_EQ(debug_name(static_cast<ErrorKind>(kErrorKindCount - 1)), "Uncategorized");
 }
 
 TEST(IoError, OnlyNonOsInterruptionsAreRetried) {

@@ -49,6 +49,19 @@ TEST(LineWriter, EachLineReachesTheDeviceInOneWrite) {
   EXPECT_EQ(device.writes[1], "Sent JSON: Message { id: \"3\" }\n");
 }
 
+// Text waiting before a line goes out with it while both fit the 1024-byte
+// buffer: at its size, and one byte past it.
+TEST(LineWriter, TextBeforeALineGoesWithItWhileBothFitTheBuffer) {
+  for (std::size_t total : {1024u, 1025u}) {
+    FakeDevice device;
+    LineWriter writer(device);
+    writer.write("ab");
+    writer.write(std::string(total - 3, 'x') + "\n");
+    EXPECT_EQ(device.writes.size(), total <= 1024 ? 1u : 2u) << total;
+    EXPECT_EQ(device.all().size(), total);
+  }
+}
+
 TEST(LineWriter, TextAfterTheLastLineFeedWaitsForFlush) {
   FakeDevice device;
   LineWriter writer(device);

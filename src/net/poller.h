@@ -62,10 +62,6 @@ class Poller {
   std::unique_ptr<State> state_;
 };
 
-/// Whether the socket has input (or a connection, or its end) within
-/// `milliseconds`: a wait on that socket alone.
-bool readable_within(NativeSocket socket, int milliseconds);
-
 }  // namespace fc
 
 #endif  // FC_NET_POLLER_H_

@@ -36,11 +36,19 @@ struct ChildOptions {
   /// How long the reader of a captured standard output waits before it
   /// reads, as a consumer that stalls would.
   int out_pause_ms = 0;
+  /// POSIX: system calls made to fail, as strace's -e inject= takes them
+  /// ("socket:error=EINVAL:when=1"); the program then runs under strace.
+  std::string inject;
   int timeout_seconds = 30;
 };
 
 /// Whether the runner can set the child's limits and interrupt it (POSIX).
 bool runner_limits_and_interrupts();
+
+/// Whether the runner can make a child's system calls fail: strace is at
+/// hand, and this build's programs run natively (strace would trace an
+/// emulator's own calls).
+bool runner_injects_failures();
 
 struct ChildResult {
   bool exited = false;     ///< ended by returning or exiting
@@ -67,6 +75,9 @@ const std::vector<std::string>& program_emulator();
 
 /// The built client.
 std::string client_path();
+
+/// Where strace is.
+inline constexpr char kStrace[] = "/usr/bin/strace";
 
 }  // namespace fc::testing
 

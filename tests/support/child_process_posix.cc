@@ -184,4 +184,6 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
 
 bool runner_limits_and_interrupts() { return true; }
 
+bool runner_injects_failures() { return program_emulator().empty() && access(kStrace, X_OK) == 0; }
+
 }  // namespace fc::testing

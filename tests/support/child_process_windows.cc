@@ -219,6 +219,8 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
   return result;
 }
 
+bool runner_injects_failures() { return false; }
+
 bool runner_limits_and_interrupts() { return false; }
 
 }  // namespace fc::testing

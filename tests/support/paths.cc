@@ -10,6 +10,16 @@ const std::vector<std::string>& program_emulator() {
 }
 
 ChildResult run_child(const std::string& program, const ChildOptions& options) {
+  if (!options.inject.empty()) {
+    ChildOptions traced = options;
+    traced.inject.clear();
+    // LeakSanitizer cannot work under a tracer: the sanitized builds' leak
+    // check is left to the runs without one.
+    traced.args.insert(traced.args.begin(),
+                       {"-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0", "-e",
+                        "inject=" + options.inject, program});
+    return run_native(kStrace, traced);
+  }
   const std::vector<std::string>& emulator = program_emulator();
   if (emulator.empty()) return run_native(program, options);
   ChildOptions emulated = options;

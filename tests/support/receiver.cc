@@ -5,7 +5,7 @@
 #include <future>
 #include <thread>
 
-#include "net/poller.h"
+#include "net/poller_testing.h"
 #include "net/socket_ops.h"
 
 namespace fc::testing {

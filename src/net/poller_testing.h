@@ -1,8 +1,13 @@
+#ifndef FC_NET_POLLER_TESTING_H_
+#define FC_NET_POLLER_TESTING_H_
+
 #include "net/poller.h"
 
 namespace fc {
 
-bool readable_within(NativeSocket socket, int milliseconds) {
+/// Whether the socket has input (or a connection, or its end) within
+/// `milliseconds`: a wait on that socket alone, for tests.
+inline bool readable_within(NativeSocket socket, int milliseconds) {
   Result<Poller> poller = Poller::open();
   if (!poller || !poller->add(socket, Watch::kInput, 0).ok()) return false;
   Result<std::span<const PollEvent>> events = poller->wait(milliseconds);
@@ -11,3 +16,5 @@ bool readable_within(NativeSocket socket, int milliseconds) {
 }
 
 }  // namespace fc
+
+#endif  // FC_NET_POLLER_TESTING_H_
