@@ -31,8 +31,8 @@ constexpr Shown kShown = [] {
   return shown;
 }();
 
-// Room a piece of `count` bytes may need: each byte's eight, less the two
-// past the longest escape that the last one may spill, and the line's end.
+// A piece of n bytes takes at most six each, and the last one's eight-byte
+// move may spill two more.
 constexpr std::size_t kSpill = 8 - kLongestJsonEscape;
 
 // Whether any of eight bytes is shown escaped: below 0x20, or 0x7F. Bytes
@@ -93,21 +93,20 @@ Result<std::size_t> LineOutput::PacedDevice::write_some(std::string_view bytes) 
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
   if (Status status = end_cut_line(); !status.ok()) return failed(std::move(status), false);
   // The payload goes in as pieces that fit the buffer even if every byte
-  // needs the longest escape; most lines fit whole, with their end.
-  for (;;) {
+  // needs the longest escape; most payloads are one piece.
+  while (!payload.empty()) {
     std::span<char> room = out_.free_space();
-    std::size_t fit = room.size() > kSpill ? (room.size() - kSpill - 1) / kLongestJsonEscape : 0;
-    if (fit >= payload.size()) {
-      char* end = show(payload, room.data());
-      *end++ = '\n';
-      out_.filled(static_cast<std::size_t>(end - room.data()));
-      return {};
+    std::size_t fit = (std::max(room.size(), kSpill) - kSpill) / kLongestJsonEscape;
+    if (fit == 0) {
+      if (Status status = out_.flush(); !status.ok()) return failed(std::move(status), true);
+      continue;
     }
-    char* end = show(payload.first(fit), room.data());
-    out_.filled(static_cast<std::size_t>(end - room.data()));
-    payload = payload.subspan(fit);
-    if (Status status = out_.flush(); !status.ok()) return failed(std::move(status), true);
+    std::span<const std::uint8_t> piece = payload.first(std::min(fit, payload.size()));
+    out_.filled(static_cast<std::size_t>(show(piece, room.data()) - room.data()));
+    payload = payload.subspan(piece.size());
   }
+  if (Status status = out_.write("\n"); !status.ok()) return failed(std::move(status), true);
+  return {};
 }
 
 Status LineOutput::flush() {

@@ -67,5 +67,27 @@ TEST(LineOutput, NoTwoLinesJoinedAfterAFailedWrite) {
   }
 }
 
+// Lines that bring the buffer's room down to a byte at a time, then to none:
+// an empty line where no byte is left, and a line where no escape fits, come
+// out whole like every other.
+TEST(LineOutput, LinesAtTheEndOfTheBuffer) {
+  FailingOnce device(SIZE_MAX);
+  LineOutput output(device);
+  std::string expected;
+  auto add = [&](std::size_t length) {
+    std::string line(length, 'x');
+    EXPECT_TRUE(output.add_line(bytes_of(line)).ok());
+    expected += line + "\n";
+  };
+  // Each line as long as fits unflushed, then empty lines to the last bytes.
+  for (std::size_t room = LineOutput::kCapacity; room >= 9; room -= (room - 3) / 6 + 1) {
+    add((room - 3) / 6);
+  }
+  for (int i = 0; i < 9; ++i) add(0);
+  add(1);
+  EXPECT_TRUE(output.finish().ok());
+  EXPECT_EQ(device.taken, expected);
+}
+
 }  // namespace
 }  // namespace fc::receiver
