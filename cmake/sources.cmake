@@ -88,6 +88,7 @@ set(fc_unit_test_sources
     src/net/tcp_client_stream_test.cc
     src/receiver/line_output_test.cc)
 set(fc_unit_test_posix_sources
+    src/console/std_streams_posix_test.cc
     src/error/os_error_posix_test.cc
     src/net/sockaddr_conversion_posix_test.cc
     src/net/socket_address_posix_test.cc

@@ -84,9 +84,11 @@ struct Feed {
   // ends when the sink drops it as idle.
   bool idle_peer = false;
   std::string first_bytes = {};
-  // `bytes` go in two pieces, split here (the second may be empty), 100 ms
-  // apart; the first connection sends `first_tail` in between.
-  std::size_t split_at = std::string::npos;
+  // `bytes` go in pieces, split at these places (a piece may be empty),
+  // `pause_ms` apart; the first connection sends `first_tail` in the first
+  // pause.
+  std::vector<std::size_t> splits = {};
+  int pause_ms = 100;
   std::string first_tail = {};
   // Standard output goes to a file, which must come to hold this while every
   // connection is still open.
@@ -132,16 +134,17 @@ ChildResult feed_sink(const Feed& feed) {
   std::optional<TcpClientStream> stream = feed.no_peer ? std::nullopt : connect_to_sink(port);
   if (stream) {
     std::string_view bytes = feed.bytes;
-    std::size_t split = std::min(feed.split_at, bytes.size());
-    EXPECT_TRUE(send_all(*stream, bytes.substr(0, split)).ok());
-    if (feed.split_at != std::string::npos) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      if (idle) {
+    std::size_t sent = 0;
+    for (std::size_t split : feed.splits) {
+      EXPECT_TRUE(send_all(*stream, bytes.substr(sent, split - sent)).ok());
+      sent = split;
+      std::this_thread::sleep_for(std::chrono::milliseconds(feed.pause_ms / 2));
+      if (idle && split == feed.splits.front()) {
         EXPECT_TRUE(send_all(*idle, feed.first_tail).ok());
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      EXPECT_TRUE(send_all(*stream, bytes.substr(split)).ok());
+      std::this_thread::sleep_for(std::chrono::milliseconds(feed.pause_ms / 2));
     }
+    EXPECT_TRUE(send_all(*stream, bytes.substr(sent)).ok());
   }
   if (watched) {
     EXPECT_TRUE(comes_to_hold(options.out_file, feed.printed_while_open));
@@ -206,7 +209,7 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        {.bytes = frame(std::string(65536, 'w')),
         .args = {"--memory", "1", "--idle-timeout", "3"},
         .first_bytes = prefix(1048576),
-        .split_at = 4,
+        .splits = {4},
         .printed_while_open = std::string(65536, 'w') + "\n"},
        1,
        std::string(65536, 'w') + "\n",
@@ -215,8 +218,9 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        {.bytes = frame(std::string(65537, 'y')),
         .args = {"--memory", "1", "--idle-timeout", "2"},
         .first_bytes = frame(std::string(1000000, 'h')).substr(0, 1000003),
-        .split_at = 65541,
-        .first_tail = "h"},
+        .splits = {65541},
+        .first_tail = "h",
+        .printed_while_open = std::string(1000000, 'h') + "\n" + std::string(65537, 'y') + "\n"},
        1,
        std::string(1000000, 'h') + "\n" + std::string(65537, 'y') + "\n",
        "connection 1: idle for 2 s, dropped"},
@@ -227,6 +231,19 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        1,
        "",
        "connection 1: frame not complete within 1 s (inside a payload after 10 of 100000"},
+      {"each frame has the frame limit from its own first byte",
+       {.bytes = frame("AAAAAAAA") + frame("BBBBBBBB"),
+        .args = {"--frame-timeout", "1"},
+        .splits = {6, 18},
+        .pause_ms = 700},
+       0,
+       "AAAAAAAA\nBBBBBBBB\n",
+       ""},
+      {"a discard that takes nothing after a look",
+       {.bytes = "", .first_bytes = frame("looked at"), .inject = "recvfrom:retval=0:when=2"},
+       1,
+       "looked at\n",
+       "connection 1: read failed: unexpected end of file"},
       {"no connection past the last one",
        {.bytes = frame("only"), .printed_while_open = "only\n", .then_refused = true},
        0,
@@ -243,7 +260,9 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        "rested\n",
        "frame-sink: accept: Too many open files (os error 24)"},
       {"a read that fails after a look",
-       {.bytes = frame("looked at"), .inject = "recvfrom:error=ECONNRESET:when=2"},
+       {.bytes = "",
+        .first_bytes = frame("looked at"),
+        .inject = "recvfrom:error=ECONNRESET:when=2"},
        1,
        "looked at\n",
        "connection 1: read failed: Connection reset by peer (os error 104)"},

@@ -261,6 +261,9 @@ TEST(Utf16ToUtf8, RefusesUnpairedSurrogates) {
       {char16_t(0xDFFF)},
   };
   for (const std::u16string& units : cases) EXPECT_FALSE(utf16_to_utf8(units).has_value());
+  // A high surrogate that ends the text, though a low one follows in memory.
+  const std::u16string pair = u"\U0001F600";
+  EXPECT_FALSE(utf16_to_utf8(std::u16string_view(pair).substr(0, 1)).has_value());
 }
 
 TEST(ToValidUtf8, KeepsValidTextAndReplacesEachMaximalBadPart) {

@@ -144,6 +144,31 @@ TEST(ErrorKind, EveryValueBelowTheCountIsNamed) {
   EXPECT_EQ(debug_name(static_cast<ErrorKind>(kErrorKindCount - 1)), "Uncategorized");
 }
 
+// Each form answers for itself only: the code of an OS error, the record of
+// a fixed or a custom one.
+TEST(IoError, AccessorsOfEachForm) {
+  IoError os = IoError::from_os_code(EPIPE);
+  IoError kind = IoError::from_kind(ErrorKind::TimedOut);
+  IoError fixed = IoError::from_fixed(kWriteZero);
+  IoError custom = IoError::custom(ErrorKind::Other, nullptr);
+  const struct {
+    const IoError& error;
+    bool os, fixed, custom;
+  } cases[] = {
+      {os, true, false, false},
+      {kind, false, false, false},
+      {fixed, false, true, false},
+      {custom, false, false, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.error.os_code().has_value(), c.os);
+    EXPECT_EQ(c.error.fixed() != nullptr, c.fixed);
+    EXPECT_EQ(c.error.custom_record() != nullptr, c.custom);
+  }
+  EXPECT_EQ(fixed.fixed(), &kWriteZero);
+  EXPECT_EQ(os.os_code(), EPIPE);
+}
+
 TEST(IoError, OnlyNonOsInterruptionsAreRetried) {
   // An OS code is never retried, not even the one that means "interrupted".
   for (std::int32_t code : {EINTR, 0, 4, -1, 10004}) {

@@ -90,6 +90,7 @@ TEST(JsonWriter, BufferGrowthFollowsTheRule) {
   for (const Case& c : cases) {
     auto text = encode_record("3", std::string(c.letters, 'a'));
     ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(text->view(), R"({"id":"3","message":")" + std::string(c.letters, 'a') + "\"}");
     EXPECT_EQ(text->size(), c.json_size);
     EXPECT_EQ(text->capacity(), c.capacity);
     auto prefix = length_prefix(*text);

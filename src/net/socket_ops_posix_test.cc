@@ -60,6 +60,24 @@ TEST(ResolveHostName, OverlongNamesFailAlikeOnEitherSideOfTheStackBuffer) {
   }
 }
 
+// The lowest descriptor free.
+int lowest_free() {
+  int fd = open("/dev/null", O_RDONLY);
+  close(fd);
+  return fd;
+}
+
+// A connection refused leaves no descriptor behind.
+TEST(ConnectAddress, ClosesTheSocketOfAFailedAttempt) {
+  Result<NativeSocket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
+  ASSERT_TRUE(listener.has_value());
+  Ipv4Address address{{127, 0, 0, 1}, local_port(*listener).value_or(0)};
+  close_socket(*listener);  // nothing listens there now
+  int before = lowest_free();
+  EXPECT_FALSE(connect_address(address).has_value());
+  EXPECT_EQ(lowest_free(), before) << "a descriptor was left open";
+}
+
 bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
 
 // In a child process: frees the standard slots given, sets the descriptor
