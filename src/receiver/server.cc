@@ -83,6 +83,10 @@ struct Peer final : PeerFrames, PeerInput {
   bool open = true;
 };
 
+// A connection's token in the poller: its address, on machines of either
+// width.
+std::uint64_t token_of(const Peer& peer) { return reinterpret_cast<std::uintptr_t>(&peer); }
+
 class Server final : ReaderEvents {
  public:
   Server(const Options& options, NativeSocket listener, Poller poller)
@@ -193,7 +197,7 @@ bool Server::serve_turn() {
       accept_waiting();
       continue;
     }
-    Peer& peer = *reinterpret_cast<Peer*>(event.token);
+    Peer& peer = *reinterpret_cast<Peer*>(static_cast<std::uintptr_t>(event.token));
     if (!peer.open) continue;
     if (event.failed) {
       peer.end = StreamEnd::kUnclear;
@@ -244,9 +248,7 @@ void Server::accept_waiting() {
     peer.socket = *socket;
     peer.number = ++accepted_;
     peer.heard = now();
-    if (Status status =
-            poller_.add(peer.socket, Watch::kInput, reinterpret_cast<std::uint64_t>(&peer));
-        !status.ok()) {
+    if (Status status = poller_.add(peer.socket, Watch::kInput, token_of(peer)); !status.ok()) {
       fault(peer, "cannot wait for input: " + display_text(status.error()));
       close_peer(peer);
       continue;
@@ -286,7 +288,7 @@ void Server::follow(Peer& peer) {
   peer.known_waiting = peer.held;
   Status status;
   if (watch != peer.watch) {
-    status = poller_.change(peer.socket, watch, reinterpret_cast<std::uint64_t>(&peer));
+    status = poller_.change(peer.socket, watch, token_of(peer));
     peer.watch = watch;
   }
   if (status.ok() && low_water != peer.low_water) {
