@@ -90,6 +90,8 @@ struct Feed {
   std::vector<std::size_t> splits = {};
   int pause_ms = 100;
   std::string first_tail = {};
+  // The connection sending `bytes` closes before the first tail goes.
+  bool ends_before_tail = false;
   // Standard output goes to a file, which must come to hold this while every
   // connection is still open.
   std::string printed_while_open = {};
@@ -136,15 +138,19 @@ ChildResult feed_sink(const Feed& feed) {
     std::string_view bytes = feed.bytes;
     std::size_t sent = 0;
     for (std::size_t split : feed.splits) {
+      if (!stream) break;
       EXPECT_TRUE(send_all(*stream, bytes.substr(sent, split - sent)).ok());
       sent = split;
       std::this_thread::sleep_for(std::chrono::milliseconds(feed.pause_ms / 2));
+      if (feed.ends_before_tail) stream.reset();
       if (idle && split == feed.splits.front()) {
         EXPECT_TRUE(send_all(*idle, feed.first_tail).ok());
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(feed.pause_ms / 2));
     }
-    EXPECT_TRUE(send_all(*stream, bytes.substr(sent)).ok());
+    if (stream) {
+      EXPECT_TRUE(send_all(*stream, bytes.substr(sent)).ok());
+    }
   }
   if (watched) {
     EXPECT_TRUE(comes_to_hold(options.out_file, feed.printed_while_open));
@@ -231,6 +237,16 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        1,
        "",
        "connection 1: frame not complete within 1 s (inside a payload after 10 of 100000"},
+      {"a whole frame that waits for room is printed though its peer has gone",
+       {.bytes = frame(std::string(65537, 'y')),
+        .args = {"--memory", "1", "--idle-timeout", "2"},
+        .first_bytes = frame(std::string(1000000, 'h')).substr(0, 1000003),
+        .splits = {65541},
+        .first_tail = "h",
+        .ends_before_tail = true},
+       1,
+       std::string(1000000, 'h') + "\n" + std::string(65537, 'y') + "\n",
+       "connection 1: idle for 2 s, dropped"},
       {"each frame has the frame limit from its own first byte",
        {.bytes = frame("AAAAAAAA") + frame("BBBBBBBB"),
         .args = {"--frame-timeout", "1"},
@@ -249,6 +265,23 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        0,
        "only\n",
        ""},
+      {"a wait cut short by a signal goes on",
+       {.bytes = frame("after a signal"), .inject = "epoll_wait,epoll_pwait:error=EINTR:when=1"},
+       0,
+       "after a signal\n",
+       ""},
+      {"a peer whose frame waits for room is seen at once when it goes",
+       {.bytes = prefix(100000),
+        .args = {"--memory", "1", "--idle-timeout", "3"},
+        .first_bytes = prefix(1048576)},
+       1,
+       "",
+       "connection 2: stream ended inside a payload after 0 of 100000 bytes\n" "frame-sink: " "conn"
+                                                                                              "ecti"
+                                                                                              "on "
+                                                                                              "1: "
+                                                                                              "idle"
+                                                                                              " " "for 3 s"},
       {"a wait that fails ends the run",
        {.bytes = "", .inject = "epoll_wait,epoll_pwait:error=EINVAL", .no_peer = true},
        1,

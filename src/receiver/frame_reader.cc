@@ -30,12 +30,18 @@ FrameReader::FrameReader(const ReaderLimits& limits, LineOutput& output, ReaderE
       chunk_(new std::uint8_t[limits.read_size]) {}
 
 Turn FrameReader::take(PeerFrames& peer, PeerInput& input, StreamEnd end) {
+  bool waited = peer.stage == Stage::kWaiting;
+  Turn turn = Turn::kNothing;
   switch (peer.stage) {
-    case Stage::kBetween: return take_short(peer, input, end);
+    case Stage::kBetween: turn = take_short(peer, input, end); break;
     case Stage::kPayload: return take_payload(peer, input);
     case Stage::kWaiting: break;
   }
-  return end != StreamEnd::kOpen ? look_at_waiting(peer, input) : Turn::kNothing;
+  // A waiting frame whose stream has ended, even in this turn, is looked at
+  // at once: it is dropped if it cannot complete.
+  if (turn == Turn::kEnded || peer.stage != Stage::kWaiting || end == StreamEnd::kOpen) return turn;
+  if (look_at_waiting(peer, input) == Turn::kEnded) return Turn::kEnded;
+  return waited ? Turn::kNothing : turn;
 }
 
 // Prints every frame that is whole in what waits, up to one read's worth. A
