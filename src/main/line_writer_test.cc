@@ -50,8 +50,9 @@ TEST(LineWriter, EachLineReachesTheDeviceInOneWrite) {
 }
 
 // Text waiting before a line goes out with it while both fit the 1024-byte
-// buffer: at its size, and one byte past it.
-TEST(LineWriter, TextBeforeALineGoesWithItWhileBothFitTheBuffer) {
+// buffer: at its size, and one byte past it. Text without a line end waits
+// unless it is as long as the buffer.
+TEST(LineWriter, TheBufferSizeIsTheBound) {
   for (std::size_t total : {1024u, 1025u}) {
     FakeDevice device;
     LineWriter writer(device);
@@ -59,6 +60,12 @@ TEST(LineWriter, TextBeforeALineGoesWithItWhileBothFitTheBuffer) {
     writer.write(std::string(total - 3, 'x') + "\n");
     EXPECT_EQ(device.writes.size(), total <= 1024 ? 1u : 2u) << total;
     EXPECT_EQ(device.all().size(), total);
+  }
+  for (std::size_t length : {1023u, 1024u}) {
+    FakeDevice device;
+    LineWriter writer(device);
+    writer.write(std::string(length, 'x'));
+    EXPECT_EQ(device.all().size(), length < 1024 ? 0u : length) << length;
   }
 }
 

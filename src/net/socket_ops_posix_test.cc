@@ -88,8 +88,8 @@ bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
 // expectation.
 [[noreturn]] void open_with_slots_free(std::initializer_list<int> slots, rlim_t limit) {
   for (int slot : slots) close(slot);
-  int above = limit == 0 ? fcntl(1, F_DUPFD, 3) : -1;  // where the socket belongs
-  if (above >= 0) close(above);
+  for (int fd = 3; fd < 64; ++fd) close(fd);  // the child only ends, and says how by its status
+  int above = limit == 0 ? 3 : -1;            // where the socket belongs
   if (limit != 0) {
     rlimit files{limit, limit};
     if (setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(10);
