@@ -86,7 +86,8 @@ set(fc_unit_test_sources
     src/net/host_text_test.cc
     src/net/socket_address_test.cc
     src/net/tcp_client_stream_test.cc
-    src/receiver/line_output_test.cc)
+    src/receiver/line_output_test.cc
+    src/receiver/options_test.cc)
 set(fc_unit_test_posix_sources
     src/console/std_streams_posix_test.cc
     src/error/os_error_posix_test.cc

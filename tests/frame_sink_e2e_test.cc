@@ -100,6 +100,7 @@ struct Feed {
   StreamSetup in = StreamSetup::kCapture;
   long file_size_limit = -1;  // standard output goes to a file this large at most
   int out_pause_ms = 0;
+  bool out_non_blocking = false;
   bool stop_after_sending = false;  // while the connection is still open
   // System calls of the sink's made to fail (ChildOptions::inject); with
   // `no_peer`, nobody connects.
@@ -122,6 +123,7 @@ ChildResult feed_sink(const Feed& feed) {
       ::testing::TempDir() + "frame_sink_stdout_" + std::to_string(std::random_device{}()) + ".txt";
   options.file_size_limit = feed.file_size_limit;
   options.out_pause_ms = feed.out_pause_ms;
+  options.out_non_blocking = feed.out_non_blocking;
   options.inject = feed.inject;
   if (!feed.inject.empty()) options.timeout_seconds = 10;
   options.interrupt_when = feed.stop_after_sending ? &stop : nullptr;
@@ -328,6 +330,13 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
        0,
        std::string(70000, 'x') + "\nafter\n",
        ""},
+      {"a full output that refuses writes is waited for, not polled",
+       {.bytes = frame(std::string(70000, 'x')) + frame("after"),
+        .out_pause_ms = 2000,
+        .out_non_blocking = true},
+       0,
+       std::string(70000, 'x') + "\nafter\n",
+       ""},
       {"output at its size limit: reported, no signal",
        {.bytes = frame(std::string(200, 'x')), .file_size_limit = 100},
        1,
@@ -352,6 +361,9 @@ TEST(FrameSink, ReportsEachFrameOrTheFault) {
     EXPECT_EQ(result.exit_code, c.exit_code);
     EXPECT_EQ(result.out, c.out);
     EXPECT_NE(result.err.find(c.err_part), std::string::npos) << result.err;
+    if (c.feed.out_pause_ms > 0) {
+      EXPECT_LT(result.cpu_seconds, c.feed.out_pause_ms / 2000.0) << "it spun while output stalled";
+    }
   }
 }
 

@@ -36,6 +36,9 @@ struct ChildOptions {
   /// How long the reader of a captured standard output waits before it
   /// reads, as a consumer that stalls would.
   int out_pause_ms = 0;
+  /// POSIX: a full standard output pipe refuses writes rather than blocking
+  /// them (O_NONBLOCK), as one shared with a program that set it does.
+  bool out_non_blocking = false;
   /// POSIX: system calls made to fail, as strace's -e inject= takes them
   /// ("socket:error=EINVAL:when=1"); the program then runs under strace.
   std::string inject;
@@ -57,6 +60,7 @@ struct ChildResult {
   bool timed_out = false;  ///< killed by the runner
   std::string out;         ///< captured standard output
   std::string err;         ///< captured standard error
+  double cpu_seconds = 0;  ///< POSIX: the processor time it used
 };
 
 /// Runs `program`, one of this build's programs, to the end with the given

@@ -146,6 +146,9 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
   pid_t pid = fork();
   if (pid == 0) {
     for (const ChildStream& stream : streams) set_up_stream(stream, stream.target == 0);
+    if (options.out_non_blocking) {
+      (void)fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
+    }
     set_limit(RLIMIT_NOFILE, options.open_files_limit);
     set_limit(RLIMIT_FSIZE, options.file_size_limit);
     execve(program.c_str(), argv.data(), environ);
@@ -171,8 +174,11 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
   close_fd(err.read);
 
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  result.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (WIFEXITED(status)) {
     result.exited = true;
     result.exit_code = WEXITSTATUS(status);
