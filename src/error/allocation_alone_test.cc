@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <limits>
 #include <string>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 // Under AddressSanitizer an impossible allocation must come back as null, as
 // it does without it, so that the failure path itself is what is tested.
@@ -87,6 +93,33 @@ TEST(AllocationFailure, MemoryIsUsableAndAligned) {
 TEST(AllocationFailureDeathTest, ReportsTheSizeAndAborts) {
   EXPECT_EXIT(allocation_failed(123), ::testing::KilledBySignal(SIGABRT),
               "^memory allocation of 123 bytes failed\n" + std::string(kEmulatorReport) + "$");
+}
+
+// The line goes out once and the process ends, whatever came before: an
+// interrupted call's errno left over, or a standard error that refuses every
+// write. The child's file size is capped and a timer set, so that a writer
+// that loops fails rather than runs on.
+TEST(AllocationFailureDeathTest, TheLineGoesOutOnceWhateverCameBefore) {
+  auto bounded = [] {
+    rlimit size{4096, 4096};
+    (void)setrlimit(RLIMIT_FSIZE, &size);
+    alarm(10);
+  };
+  EXPECT_EXIT(
+      {
+        bounded();
+        errno = EINTR;
+        allocation_failed(123);
+      },
+      ::testing::KilledBySignal(SIGABRT),
+      "^memory allocation of 123 bytes failed\n" + std::string(kEmulatorReport) + "$");
+  EXPECT_EXIT(
+      {
+        bounded();
+        close(STDERR_FILENO);
+        allocation_failed(123);
+      },
+      ::testing::KilledBySignal(SIGABRT), "");
 }
 
 TEST(AllocationFailureDeathTest, ImpossibleAllocationEndsTheProcess) {
