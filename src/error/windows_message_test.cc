@@ -91,10 +91,11 @@ TEST(WindowsMessageLookup, UnpairedSurrogateGivesTheFallback) {
 }
 
 TEST(WindowsMessageLookup, NeverReadsPastTheBuffer) {
-  // A count above the buffer size is cut to the buffer.
-  std::u16string units(kMessageUnits + 10, u'x');
-  units[kMessageUnits] = char16_t(0xD800);
-  EXPECT_EQ(message_from_units(1, units), std::string(kMessageUnits, 'x'));
+  // A count above the buffer size (2048 units) is cut to the buffer: the
+  // unpaired surrogate just past it is never read.
+  std::u16string units(2058, u'x');
+  units[2048] = char16_t(0xD800);
+  EXPECT_EQ(message_from_units(1, units), std::string(2048, 'x'));
 }
 
 }  // namespace
