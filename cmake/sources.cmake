@@ -91,6 +91,7 @@ set(fc_unit_test_sources
 set(fc_unit_test_posix_sources
     src/console/std_streams_posix_test.cc
     src/error/os_error_posix_test.cc
+    src/net/poller_posix_test.cc
     src/net/sockaddr_conversion_posix_test.cc
     src/net/socket_address_posix_test.cc
     src/net/socket_ops_posix_test.cc)
