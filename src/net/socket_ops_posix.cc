@@ -85,7 +85,6 @@ void ensure_network_started() {}
 void shut_down_network() {}
 
 Result<std::vector<SocketAddress>> resolve_host_name(std::string_view host, std::uint16_t port) {
-  ensure_network_started();
   HostText host_text(host);
   if (!host_text.valid()) {
     return std::unexpected(IoError::from_fixed(kUnexpectedNul));
@@ -120,7 +119,6 @@ Result<NativeSocket> open_socket(const SocketAddress& address) {
 }
 
 Result<NativeSocket> connect_address(const SocketAddress& address) {
-  ensure_network_started();
   Result<NativeSocket> socket = open_socket(address);
   if (!socket) return socket;
   SystemAddress system = to_system_address(address);
@@ -146,7 +144,6 @@ void close_socket(NativeSocket socket) { close(fd_of(socket)); }
 int largest_backlog() { return SOMAXCONN; }
 
 Result<NativeSocket> listen_on(const SocketAddress& address, int backlog) {
-  ensure_network_started();
   Result<NativeSocket> socket = open_socket(address);
   if (!socket) return socket;
   int fd = fd_of(*socket);
