@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -430,6 +431,18 @@ TEST(FrameSink, AnswersHelpVersionAndBadOptions) {
       EXPECT_TRUE(result.err.ends_with("\n" + usage)) << result.err;
     }
   }
+  // A port that another socket holds: told why, status 1, without the usage.
+  std::string why;
+  auto holder = Receiver::listen(0, PeerBehaviour::kReadToEnd, &why);
+  ASSERT_TRUE(holder) << why;
+  std::string port = std::to_string(holder->port());
+  ChildOptions options;
+  options.args = {"--port", port};
+  ChildResult result = run_child(FC_SINK_PATH, options);
+  expect_exit(result, 1);
+  EXPECT_TRUE(result.err.starts_with("frame-sink: cannot listen on 127.0.0.1:" + port + ": "))
+      << result.err;
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
 }
 
 }  // namespace
