@@ -25,6 +25,7 @@ TEST(ParsePortText, Table) {
       {"", {}},         {"+", {}},         {"-", {}},     {"-1", {}},
       {"++1", {}},      {"80x", {}},       {" 80", {}},   {"80 ", {}},
       {"1]", {}},       {"0x50", {}},      {"+0", 0},     {"4294967376", {}},
+      {"9", 9},         {"/", {}},         {":", {}},  // each end of the digits
   };
   for (const Case& c : cases) EXPECT_EQ(parse_port_text(c.text), c.port) << c.text;
 }
