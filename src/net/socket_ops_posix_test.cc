@@ -80,6 +80,17 @@ TEST(ConnectAddress, ClosesTheSocketOfAFailedAttempt) {
   EXPECT_EQ(lowest_free(), before) << "a descriptor was left open";
 }
 
+// Nor does a port that another socket holds.
+TEST(ListenOn, ClosesTheSocketWhenThePortIsTaken) {
+  Result<NativeSocket> holder = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
+  ASSERT_TRUE(holder.has_value());
+  Ipv4Address address{{127, 0, 0, 1}, local_port(*holder).value_or(0)};
+  int before = lowest_free();
+  EXPECT_FALSE(listen_on(address, 1).has_value());
+  EXPECT_EQ(lowest_free(), before) << "a descriptor was left open";
+  close_socket(*holder);
+}
+
 bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
 
 // In a child process: frees the standard slots given, sets the descriptor
