@@ -9,6 +9,7 @@
 set(fc_core_sources
     src/console/buffered_output.cc
     src/console/console_text.cc
+    src/console/paced_device.cc
     src/console/panic.cc
     src/console/std_streams.cc
     src/debug_text/debug_form.cc
@@ -30,28 +31,36 @@ set(fc_core_sources
     src/main/run.cc
     src/net/endpoint.cc
     src/net/host_text.cc
+    src/net/serving_ops.cc
     src/net/socket_address.cc
     src/net/tcp_client_stream.cc
+    src/receiver/connections.cc
     src/receiver/frame_buffer.cc
     src/receiver/frame_reader.cc
+    src/receiver/frame_scan.cc
     src/receiver/line_output.cc
     src/receiver/options.cc
+    src/receiver/reporter.cc
     src/receiver/server.cc)
 set(fc_core_posix_sources
+    src/console/interrupts_posix.cc
     src/console/process_posix.cc
     src/console/std_streams_posix.cc
     src/error/allocation_posix.cc
     src/error/os_error_posix.cc
     src/net/poller_posix.cc
+    src/net/serving_ops_posix.cc
     src/net/socket_ops_posix.cc
     src/receiver/frame_buffer_posix.cc
     src/receiver/receiver_process_posix.cc)
 set(fc_core_windows_sources
+    src/console/interrupts_windows.cc
     src/console/process_windows.cc
     src/console/std_streams_windows.cc
     src/error/allocation_windows.cc
     src/error/os_error_windows.cc
     src/net/poller_windows.cc
+    src/net/serving_ops_windows.cc
     src/net/socket_create_windows.cc
     src/net/socket_ops_windows.cc
     src/receiver/frame_buffer_windows.cc

@@ -5,12 +5,14 @@
 // never holds more than the budget, and gives it all back.
 //
 // The input drives it: a byte for the number of peers, one for the read size
-// (the longest short frame), one for the budget in pages; then steps, each a
+// (the longest short frame), one for the budget in pages, one for what the
+// system holds of a connection (at times less than a frame) and whether room
+// may be lent beyond the budget, as at a stop; then steps, each a
 // byte naming a peer and what happens: a frame's prefix for a length given
 // by the next byte, raw bytes (as many as the next byte says, taken from the
 // input), the end of its stream, or a round in which every peer with news
 // takes a turn, as the server would wake it, or one peer takes a turn without
-// news, as the server does when the system's buffer for it is full.
+// news, as when the system wakes the reader early.
 
 #include <algorithm>
 #include <cstddef>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "receiver/fake_peer_testing.h"
 #include "receiver/frame_buffer.h"
 #include "receiver/frame_reader.h"
 #include "receiver/line_output.h"
@@ -31,39 +34,11 @@ namespace {
 using namespace fc;
 using namespace fc::receiver;
 
-// One peer's bytes as the system would hold them.
-class FakeInput final : public PeerInput {
- public:
-  Result<std::size_t> peek(std::span<std::uint8_t> buffer) override { return copy(buffer, false); }
-  Result<std::size_t> receive(std::span<std::uint8_t> buffer) override {
-    return copy(buffer, true);
-  }
-  Result<std::size_t> discard(std::span<std::uint8_t> scratch) override {
-    return copy(scratch, true);
-  }
-  Result<std::size_t> waiting() override { return queued.size(); }
-
-  std::deque<std::uint8_t> queued;
-  std::string sent;  // all it ever sent
-  bool ended = false;
-
- private:
-  Result<std::size_t> copy(std::span<std::uint8_t> buffer, bool take) {
-    std::size_t count = std::min(buffer.size(), queued.size());
-    if (count == 0 && !buffer.empty() && !ended) {
-      return std::unexpected(IoError::from_kind(ErrorKind::WouldBlock));
-    }
-    std::copy_n(queued.begin(), count, buffer.begin());
-    if (take) queued.erase(queued.begin(), queued.begin() + static_cast<std::ptrdiff_t>(count));
-    return count;
-  }
-};
-
 struct Peer {
-  PeerFrames frames;
-  FakeInput input;
+  FakePeer link;
   std::string printed;
   bool open = true;
+  bool again = false;     // its last turn left bytes waiting, or it got its room
   bool end_told = false;  // a waiting frame's end was looked at
 };
 
@@ -77,50 +52,6 @@ class Capture final : public OutputDevice {
   std::string* current = nullptr;
 };
 
-class Events final : public ReaderEvents {
- public:
-  explicit Events(std::vector<std::unique_ptr<Peer>>& peers) : peers_(peers) {}
-  void fault(const PeerFrames&, std::string_view) override {}
-  void granted(PeerFrames&) override {}
-  void lost(PeerFrames& frames) override { close(find(frames)); }
-  void set(FrameReader& reader) { reader_ = &reader; }
-
-  void close(Peer& peer) {
-    if (!peer.open) return;
-    peer.open = false;
-    reader_->drop(peer.frames);
-  }
-
- private:
-  Peer& find(const PeerFrames& frames) {
-    for (auto& peer : peers_) {
-      if (&peer->frames == &frames) return *peer;
-    }
-    std::abort();
-  }
-
-  std::vector<std::unique_ptr<Peer>>& peers_;
-  FrameReader* reader_ = nullptr;
-};
-
-std::string shown(std::string_view payload) {
-  std::string line;
-  for (unsigned char byte : payload) {
-    const char* escapes[] = {"\\b", "\\t", "\\n", nullptr, "\\f", "\\r"};
-    if (byte >= 8 && byte <= 13 && escapes[byte - 8] != nullptr) {
-      line += escapes[byte - 8];
-    } else if (byte < 0x20 || byte == 0x7f) {
-      const char hex[] = "0123456789abcdef";
-      line += "\\u00";
-      line += hex[byte >> 4];
-      line += hex[byte & 15];
-    } else {
-      line += static_cast<char>(byte);
-    }
-  }
-  return line + "\n";
-}
-
 // The lines a plain reading of one peer's stream gives.
 std::string expected_lines(std::string_view sent, std::uint32_t frame_limit) {
   std::string lines;
@@ -130,7 +61,7 @@ std::string expected_lines(std::string_view sent, std::uint32_t frame_limit) {
                   (std::uint32_t{static_cast<std::uint8_t>(sent[2])} << 8) |
                   std::uint32_t{static_cast<std::uint8_t>(sent[3])};
     if (length > frame_limit || sent.size() - 4 < length) break;
-    lines += shown(sent.substr(4, length));
+    lines += shown_line(sent.substr(4, length));
     sent.remove_prefix(4 + length);
   }
   return lines;
@@ -138,48 +69,70 @@ std::string expected_lines(std::string_view sent, std::uint32_t frame_limit) {
 
 // Whether the peer has news, as the server's wait would tell.
 bool has_news(const Peer& peer) {
-  const FakeInput& input = peer.input;
-  switch (peer.frames.stage) {
-    case Stage::kBetween: return input.ended || input.queued.size() >= peer.frames.wanted;
-    case Stage::kPayload: return input.ended || !input.queued.empty();
-    case Stage::kWaiting: return input.ended && !peer.end_told;
-  }
-  return false;
+  if (peer.again) return true;
+  const FakeBytes& bytes = peer.link.bytes;
+  if (peer.link.frames.state() != FrameState::kWaiting) return bytes.readable();
+  return bytes.ended && !peer.end_told;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  if (size < 3) return 0;
-  std::size_t next = 3;
+  if (size < 4) return 0;
+  std::size_t next = 4;
   auto byte = [&]() -> std::uint8_t { return next < size ? data[next++] : 0; };
 
   std::size_t peer_count = 1 + data[0] % 4;
   std::size_t read_size = 5 + data[1] % 40;
   std::size_t budget = (data[2] % 4) * page_size();
+  // What the system holds of a connection: at times less than a short frame.
+  std::size_t capacity = data[3] % 2 == 0 ? SIZE_MAX : 4 + data[3] % 40;
   ReaderLimits limits{read_size, budget,
                       static_cast<std::uint32_t>(std::min<std::size_t>(budget, 1 << 24))};
 
   std::vector<std::unique_ptr<Peer>> peers;
   for (std::size_t i = 0; i < peer_count; ++i) {
     peers.push_back(std::make_unique<Peer>());
-    peers.back()->frames.number = i + 1;
+    peers.back()->link.bytes.capacity = capacity;
   }
   Capture capture;
-  Events events(peers);
   LineOutput output(capture);
-  FrameReader reader(limits, output, events);
-  events.set(reader);
+  FrameReader reader(limits, output);
+  // As at a stop: a frame whose payload has all come may be lent room.
+  if (data[3] >= 0x80) reader.lend();
 
+  auto close = [&](Peer& peer) {
+    if (!peer.open) return;
+    peer.open = false;
+    reader.drop(peer.link.frames);
+  };
+  // Grants come outside a peer's turn: such a peer is looked at again, and
+  // one whose room could not be given is closed.
+  auto settle_grants = [&] {
+    for (auto& peer : peers) {
+      if (peer->link.grants == 0) continue;
+      peer->link.grants = 0;
+      if (peer->link.lost) {
+        close(*peer);
+      } else {
+        peer->again = true;
+      }
+    }
+  };
   // A turn for one peer.
   auto take = [&](Peer& peer) {
     capture.current = &peer.printed;
-    bool waiting = peer.frames.stage == Stage::kWaiting;
-    StreamEnd end = peer.input.ended ? StreamEnd::kClean : StreamEnd::kOpen;
-    Turn turn = reader.take(peer.frames, peer.input, end);
-    if (turn == Turn::kEnded) events.close(peer);
-    if (waiting && turn == Turn::kNothing) peer.end_told = true;
+    bool waiting = peer.link.frames.state() == FrameState::kWaiting;
+    FakeBytes& bytes = peer.link.bytes;
+    StreamEnd end = bytes.reset   ? StreamEnd::kUnclear
+                    : bytes.ended ? StreamEnd::kClean
+                                  : StreamEnd::kOpen;
+    Wants wants = reader.take(peer.link.frames, end);
+    peer.again = wants.more;
+    if (wants.turn == Turn::kEnded) close(peer);
+    if (waiting && wants.turn == Turn::kNothing && end != StreamEnd::kOpen) peer.end_told = true;
+    settle_grants();
     fuzz_check(reader.room_held() <= budget, "frames hold no more than the budget", text);
   };
   // A round: every open peer with news takes a turn. Whether any did.
@@ -192,16 +145,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return any;
   };
-  // A turn without news, as when the system's buffer for a connection is
-  // full before a short frame is whole.
+  // A turn without news, as when the system wakes the reader early (its
+  // window shrunk, memory pressure): it must change nothing it has not seen.
   auto wake = [&](Peer& peer) {
-    if (peer.open && peer.frames.stage != Stage::kWaiting) take(peer);
+    if (peer.open) take(peer);
   };
 
   while (next < size) {
     std::uint8_t step = byte();
     Peer& peer = *peers[step % peer_count];
-    if (peer.input.ended) continue;
+    if (peer.link.bytes.ended) continue;
     std::string bytes;
     switch (step / peer_count % 5) {
       case 0: bytes = {'\0', '\0', '\0', static_cast<char>(byte())}; break;
@@ -211,20 +164,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         next += count;
         break;
       }
-      case 2: peer.input.ended = true; break;
+      case 2: peer.link.bytes.ended = true; break;
       case 3: round(); break;
       default: wake(peer); break;
     }
-    peer.input.sent += bytes;
-    if (peer.open) peer.input.queued.insert(peer.input.queued.end(), bytes.begin(), bytes.end());
+    if (peer.open) {
+      peer.link.bytes.send(bytes);
+    } else {
+      peer.link.bytes.sent += bytes;
+    }
   }
-  for (auto& peer : peers) peer->input.ended = true;
+  for (auto& peer : peers) peer->link.bytes.ended = true;
   while (round()) {
   }
 
   for (auto& peer : peers) {
     fuzz_check(!peer->open, "every connection ends once every stream has", text);
-    fuzz_check(peer->printed == expected_lines(peer->input.sent, limits.frame_limit),
+    fuzz_check(peer->printed == expected_lines(peer->link.bytes.sent, limits.frame_limit),
                "each peer's complete frames are printed once, in order", text);
   }
   fuzz_check(reader.room_held() == 0, "all the room is given back", text);

@@ -15,6 +15,7 @@
 
 #include "json/frame_prefix.h"
 #include "net/poller_testing.h"
+#include "net/serving_ops.h"
 #include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"
 #include "support/child_process.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/connect_loop.h"
+#include "net/socket.h"
 #include "support/receiver.h"
 
 namespace fc::testing {
@@ -62,7 +63,7 @@ Result<NativeSocket> connect_several(std::uint16_t port, std::vector<SocketAddre
 std::optional<std::int32_t> lone_attempt_code(const SocketAddress& address) {
   Result<NativeSocket> socket = connect_address(address);
   if (socket) {
-    close_socket(*socket);
+    Socket(*socket).reset();
     return std::nullopt;
   }
   return socket.error().os_code();
@@ -78,7 +79,7 @@ TEST(ResolveEndToEnd, FirstAddressRefusedSecondConnects) {
   Result<NativeSocket> socket =
       connect_several(port, {loopback_v6(port), loopback_v4(port), loopback_v4(port)}, &attempts);
   ASSERT_TRUE(socket.has_value());
-  close_socket(*socket);
+  Socket(*socket).reset();
 
   // The receiver listens on IPv4 only, so ::1 fails; the next address is
   // taken and the third is never tried.

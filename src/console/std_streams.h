@@ -9,12 +9,21 @@
 
 namespace fc {
 
-/// A byte sink of the platform: standard output or standard error.
+/// A byte sink: standard output or standard error, or a connection.
 class OutputDevice {
  public:
   /// One write: how many bytes the device took. A missing device takes and
   /// discards everything.
   virtual Result<std::size_t> write_some(std::string_view bytes) = 0;
+  /// Waits until a device that refused a write because it would have had to
+  /// wait (a non-blocking stream that is full) may take bytes again. A
+  /// request to stop (interrupts.h) or a failure ends the wait too: the next
+  /// write tells.
+  virtual void wait_for_room() {}
+  /// One write that never waits: a device that cannot take the bytes at once
+  /// refuses them with WouldBlock. For a last line written after a second
+  /// request to stop, when nothing may wait any more.
+  virtual Result<std::size_t> write_at_once(std::string_view bytes) { return write_some(bytes); }
 
  protected:
   ~OutputDevice() = default;
@@ -39,13 +48,9 @@ OutputDevice& stdout_device();
 OutputDevice& stderr_device();
 
 /// Writes every byte: zero bytes taken is a WriteZero error, an interrupted
-/// write is retried.
+/// write is retried. The one loop of the programs that writes a whole
+/// buffer, to a standard stream or to a connection.
 Status write_all(OutputDevice& device, std::string_view bytes);
-
-/// Waits until standard output, after it refused a write that would have had
-/// to wait (a non-blocking stream that is full), may take bytes again. A
-/// signal or a failure ends the wait too: the next write tells.
-void wait_for_stdout_room();
 
 /// Writes to standard error, unbuffered.
 Status write_stderr(std::string_view text);

@@ -6,10 +6,16 @@
 #include <cerrno>
 #include <climits>
 
+#include "console/interrupts.h"
+#include "console/interrupts_posix.h"
 #include "console/std_streams.h"
 
 namespace fc {
 namespace {
+
+// How the streams write and wait: see route_stream_writes().
+ssize_t (*g_write)(int, const void*, std::size_t) = ::write;
+const sigset_t* g_wait_mask = nullptr;
 
 // A standard stream as a descriptor. Only a stream that was closed when the
 // process started is missing; any failure of an open one, EBADF from a
@@ -21,10 +27,28 @@ class FdDevice final : public OutputDevice {
   Result<std::size_t> write_some(std::string_view bytes) override {
     // The slot holds a placeholder, never the stream it once was.
     if (missing_) return bytes.size();
-    ssize_t n = ::write(fd_, bytes.data(), std::min<std::size_t>(bytes.size(), SSIZE_MAX));
+    ssize_t n = g_write(fd_, bytes.data(), std::min<std::size_t>(bytes.size(), SSIZE_MAX));
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno == EINTR) return std::unexpected(IoError::from_kind(ErrorKind::Interrupted));
+    if (errno == ECANCELED) return std::unexpected(IoError::from_fixed(kStoppedWhileBlocked));
     return std::unexpected(IoError::from_os_code(errno));
+  }
+
+  // A small write to a stream that polls writable goes through at once.
+  Result<std::size_t> write_at_once(std::string_view bytes) override {
+    if (missing_) return bytes.size();
+    pollfd output{fd_, POLLOUT, 0};
+    if (poll(&output, 1, 0) != 1 || (output.revents & POLLOUT) == 0) {
+      return std::unexpected(IoError::from_kind(ErrorKind::WouldBlock));
+    }
+    ssize_t n = ::write(fd_, bytes.data(), std::min<std::size_t>(bytes.size(), SSIZE_MAX));
+    if (n >= 0) return static_cast<std::size_t>(n);
+    return std::unexpected(IoError::from_os_code(errno));
+  }
+
+  void wait_for_room() override {
+    pollfd output{fd_, POLLOUT, 0};
+    (void)ppoll(&output, 1, nullptr, g_wait_mask);
   }
 
   void set_missing() { missing_ = true; }
@@ -81,9 +105,9 @@ Result<std::uint64_t> clear_of_standard_streams(std::uint64_t handle) {
   return static_cast<std::uint64_t>(moved);
 }
 
-void wait_for_stdout_room() {
-  pollfd output{STDOUT_FILENO, POLLOUT, 0};
-  (void)poll(&output, 1, -1);
+void route_stream_writes(ssize_t (*write)(int, const void*, std::size_t), const sigset_t* mask) {
+  g_write = write;
+  g_wait_mask = mask;
 }
 
 OutputDevice& stdout_device() { return g_stdout; }

@@ -89,11 +89,6 @@ void claim_standard_streams() {
 
 Result<std::uint64_t> clear_of_standard_streams(std::uint64_t handle) { return handle; }
 
-// Never needed here: standard handles block until written, and a pipe set
-// not to wait takes nothing, which is a failed write, not one to wait for.
-// A short rest is all it would need.
-void wait_for_stdout_room() { Sleep(1); }
-
 OutputDevice& stdout_device() { return g_stdout; }
 OutputDevice& stderr_device() { return g_stderr; }
 

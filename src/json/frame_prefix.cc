@@ -10,7 +10,7 @@ Result<FramePrefix> length_prefix_for_size(std::uint64_t size) {
                      static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
 }
 
-std::uint32_t payload_length(std::span<const std::uint8_t, 4> prefix) {
+std::uint32_t payload_length(std::span<const std::uint8_t, kFramePrefixSize> prefix) {
   return (std::uint32_t{prefix[0]} << 24) | (std::uint32_t{prefix[1]} << 16) |
          (std::uint32_t{prefix[2]} << 8) | prefix[3];
 }

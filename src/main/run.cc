@@ -14,8 +14,6 @@
 namespace fc {
 namespace {
 
-constexpr std::string_view kEndpoint = "127.0.0.1:12345";
-
 // A progress line that could not be printed ends the run abnormally.
 void panic_if_refused(const LineWriter& out,
                       std::source_location where = std::source_location::current()) {
@@ -28,7 +26,7 @@ void panic_if_refused(const LineWriter& out,
 
 // The run sequence. Prints its progress lines to `out`, never its failure.
 Status main(LineWriter& out) {
-  Result<TcpClientStream> stream = connect_endpoint(kEndpoint);
+  Result<TcpClientStream> stream = connect_endpoint(kEndpointText);
   if (!stream) return std::move(stream.error());
   out.write("Connected to server\n");
   panic_if_refused(out);

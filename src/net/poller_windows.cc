@@ -60,13 +60,13 @@ Status Poller::change(NativeSocket socket, Watch what, std::uint64_t token) {
   return {};
 }
 
-Status Poller::expect(NativeSocket socket, std::size_t low_water) {
+Result<std::size_t> Poller::expect(NativeSocket socket, std::size_t low_water) {
   auto place = state_->index.find(socket);
   if (place != state_->index.end()) {
     state_->entries[place->second].low_water = low_water;
     state_->entries[place->second].rest_until = {};
   }
-  return {};
+  return low_water;
 }
 
 void Poller::forget(NativeSocket socket) {

@@ -46,50 +46,17 @@ Result<NativeSocket> connect_address(const SocketAddress& address);
 /// One send call: how many bytes the system took.
 Result<std::size_t> send_some(NativeSocket socket, std::span<const std::uint8_t> bytes);
 
-/// Closes the socket; failures are ignored.
+/// Closes the socket; failures are ignored. Socket (socket.h) owns one and
+/// calls this once.
 void close_socket(NativeSocket socket);
 
-// The serving side. A call on a non-blocking socket that finds nothing to do
-// yet fails with an error of kind WouldBlock; one that a signal cut short,
-// with the kind Interrupted (is_interrupted()): both are for trying again.
+/// The error of the socket call that has just failed, read before anything
+/// else can change it.
+IoError last_socket_error();
 
-/// The largest backlog of connections not yet accepted that the system takes.
-int largest_backlog();
-
-/// A socket listening on `address`, made as open_socket() makes one (never
-/// inherited, never in a standard stream's place), with room for `backlog`
-/// connections not yet accepted. On POSIX a port that an earlier run left
-/// waiting out its last connections can be taken at once; on Windows no
-/// other program may bind the same port beside it. Starts the network layer.
-Result<NativeSocket> listen_on(const SocketAddress& address, int backlog);
-
-/// The port the socket is bound to.
-Result<std::uint16_t> local_port(NativeSocket socket);
-
-/// The next connection on a listener, whose calls never wait, never
-/// inherited and never in a standard stream's place; connections their
-/// peers abandoned before they were taken are skipped.
-Result<NativeSocket> accept_connection(NativeSocket listener);
-
-/// Makes calls on the socket return at once instead of waiting.
-Status set_non_blocking(NativeSocket socket);
-
-/// Makes closing the socket reset the connection instead of ending it cleanly.
-Status reset_on_close(NativeSocket socket);
-
-/// One receive into `buffer`: how many bytes arrived, 0 at the end of the
-/// stream (or for an empty buffer).
-Result<std::size_t> receive_some(NativeSocket socket, std::span<std::uint8_t> buffer);
-
-/// As receive_some(), but the bytes stay to be received again.
-Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffer);
-
-/// Takes up to `scratch.size()` bytes and drops them: how many. Where the
-/// system can, they are dropped without being copied into `scratch`.
-Result<std::size_t> discard_some(NativeSocket socket, std::span<std::uint8_t> scratch);
-
-/// How many bytes a receive would take at once.
-Result<std::size_t> bytes_waiting(NativeSocket socket);
+/// The same, but a call that a signal cut short is an Interrupted error, for
+/// the caller to try again.
+IoError interruptible_socket_error();
 
 }  // namespace fc
 

@@ -26,19 +26,6 @@ int fd_of(NativeSocket socket) { return static_cast<int>(socket); }
 
 IoError last_os_error() { return IoError::from_os_code(errno); }
 
-// The error of a failed call: one that a signal cut short is to be tried
-// again, as every caller does with Interrupted.
-IoError interruptible_error() {
-  if (errno == EINTR) return IoError::from_kind(ErrorKind::Interrupted);
-  return last_os_error();
-}
-
-// A count returned by a call that fails with -1.
-Result<std::size_t> count_or_error(ssize_t count) {
-  if (count < 0) return std::unexpected(interruptible_error());
-  return static_cast<std::size_t>(count);
-}
-
 // getaddrinfo reports most failures only through its return value; such a
 // failure becomes a custom error carrying the resolver's own message.
 class ResolverError final : public InnerError {
@@ -79,6 +66,13 @@ IoError resolver_error(int code, int saved_errno) {
 }
 
 }  // namespace
+
+IoError last_socket_error() { return last_os_error(); }
+
+IoError interruptible_socket_error() {
+  if (errno == EINTR) return IoError::from_kind(ErrorKind::Interrupted);
+  return last_os_error();
+}
 
 // POSIX sockets need no start-up or shut-down.
 void ensure_network_started() {}
@@ -136,82 +130,11 @@ Result<std::size_t> send_some(NativeSocket socket, std::span<const std::uint8_t>
   // MSG_NOSIGNAL: a broken connection comes back as EPIPE, never as SIGPIPE.
   // A signal that cuts the call short before anything was sent lets
   // send_all offer the same bytes again.
-  return count_or_error(send(fd_of(socket), bytes.data(), length, MSG_NOSIGNAL));
+  ssize_t sent = send(fd_of(socket), bytes.data(), length, MSG_NOSIGNAL);
+  if (sent < 0) return std::unexpected(interruptible_socket_error());
+  return static_cast<std::size_t>(sent);
 }
 
 void close_socket(NativeSocket socket) { close(fd_of(socket)); }
-
-int largest_backlog() { return SOMAXCONN; }
-
-Result<NativeSocket> listen_on(const SocketAddress& address, int backlog) {
-  Result<NativeSocket> socket = open_socket(address);
-  if (!socket) return socket;
-  int fd = fd_of(*socket);
-  // Connections of an earlier run that wait out their end hold the port
-  // otherwise; the flag cannot fail on a new TCP socket.
-  int yes = 1;
-  (void)setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  SystemAddress system = to_system_address(address);
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&system.storage),
-           static_cast<socklen_t>(system.length)) != 0 ||
-      listen(fd, backlog) != 0) {
-    IoError error = last_os_error();
-    close(fd);
-    return std::unexpected(std::move(error));
-  }
-  return socket;
-}
-
-Result<std::uint16_t> local_port(NativeSocket socket) {
-  sockaddr_storage storage{};
-  socklen_t length = sizeof storage;
-  if (getsockname(fd_of(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
-    return std::unexpected(last_os_error());
-  }
-  // Both families keep the port at the same place, in network order.
-  return ntohs(reinterpret_cast<const sockaddr_in*>(&storage)->sin_port);
-}
-
-Result<NativeSocket> accept_connection(NativeSocket listener) {
-  int fd = -1;
-  do {
-    fd = accept4(fd_of(listener), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  } while (fd < 0 && errno == ECONNABORTED);
-  if (fd < 0) return std::unexpected(interruptible_error());
-  return clear_of_standard_streams(static_cast<NativeSocket>(fd));
-}
-
-Status set_non_blocking(NativeSocket socket) {
-  int yes = 1;
-  if (ioctl(fd_of(socket), FIONBIO, &yes) != 0) return last_os_error();
-  return {};
-}
-
-Status reset_on_close(NativeSocket socket) {
-  linger reset{1, 0};
-  if (setsockopt(fd_of(socket), SOL_SOCKET, SO_LINGER, &reset, sizeof reset) != 0) {
-    return last_os_error();
-  }
-  return {};
-}
-
-Result<std::size_t> receive_some(NativeSocket socket, std::span<std::uint8_t> buffer) {
-  return count_or_error(recv(fd_of(socket), buffer.data(), buffer.size(), 0));
-}
-
-Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffer) {
-  return count_or_error(recv(fd_of(socket), buffer.data(), buffer.size(), MSG_PEEK));
-}
-
-// Linux drops what MSG_TRUNC asks for from a TCP stream without copying it.
-Result<std::size_t> discard_some(NativeSocket socket, std::span<std::uint8_t> scratch) {
-  return count_or_error(recv(fd_of(socket), scratch.data(), scratch.size(), MSG_TRUNC));
-}
-
-Result<std::size_t> bytes_waiting(NativeSocket socket) {
-  int count = 0;
-  if (ioctl(fd_of(socket), FIONREAD, &count) != 0) return std::unexpected(last_os_error());
-  return static_cast<std::size_t>(std::max(count, 0));
-}
 
 }  // namespace fc

@@ -14,6 +14,7 @@
 
 #include "debug_text/text_sink.h"
 #include "net/socket_address_testing.h"
+#include "net/serving_ops.h"
 #include "net/socket_ops.h"
 
 namespace fc {
@@ -71,10 +72,10 @@ int lowest_free() {
 
 // A connection refused leaves no descriptor behind.
 TEST(ConnectAddress, ClosesTheSocketOfAFailedAttempt) {
-  Result<NativeSocket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
+  Result<Socket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
   ASSERT_TRUE(listener.has_value());
-  Ipv4Address address{{127, 0, 0, 1}, local_port(*listener).value_or(0)};
-  close_socket(*listener);  // nothing listens there now
+  Ipv4Address address{{127, 0, 0, 1}, local_port(listener->native()).value_or(0)};
+  listener->reset();  // nothing listens there now
   int before = lowest_free();
   EXPECT_FALSE(connect_address(address).has_value());
   EXPECT_EQ(lowest_free(), before) << "a descriptor was left open";
@@ -82,13 +83,12 @@ TEST(ConnectAddress, ClosesTheSocketOfAFailedAttempt) {
 
 // Nor does a port that another socket holds.
 TEST(ListenOn, ClosesTheSocketWhenThePortIsTaken) {
-  Result<NativeSocket> holder = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
+  Result<Socket> holder = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
   ASSERT_TRUE(holder.has_value());
-  Ipv4Address address{{127, 0, 0, 1}, local_port(*holder).value_or(0)};
+  Ipv4Address address{{127, 0, 0, 1}, local_port(holder->native()).value_or(0)};
   int before = lowest_free();
   EXPECT_FALSE(listen_on(address, 1).has_value());
   EXPECT_EQ(lowest_free(), before) << "a descriptor was left open";
-  close_socket(*holder);
 }
 
 bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }

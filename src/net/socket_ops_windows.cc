@@ -21,23 +21,6 @@ static_assert(sizeof(SOCKET) == sizeof(NativeSocket) && INVALID_SOCKET == kNoSoc
 
 SOCKET native(NativeSocket socket) { return static_cast<SOCKET>(socket); }
 
-IoError last_socket_error() { return IoError::from_os_code(WSAGetLastError()); }
-
-// The error of a failed call: one that a signal cut short is to be tried
-// again, as every caller does with Interrupted.
-IoError interruptible_error() {
-  if (WSAGetLastError() == WSAEINTR) return IoError::from_kind(ErrorKind::Interrupted);
-  return last_socket_error();
-}
-
-// recv() counts in an int: a larger buffer is offered 1 GiB at a time.
-Result<std::size_t> receive_with(NativeSocket socket, std::span<std::uint8_t> buffer, int flags) {
-  int length = static_cast<int>(std::min<std::size_t>(buffer.size(), 1 << 30));
-  int count = recv(native(socket), reinterpret_cast<char*>(buffer.data()), length, flags);
-  if (count == SOCKET_ERROR) return std::unexpected(interruptible_error());
-  return static_cast<std::size_t>(count);
-}
-
 // Set once the start-up has succeeded; the shut-down then owes one cleanup.
 std::atomic<bool> g_network_started{false};
 
@@ -51,6 +34,13 @@ bool start_network() {
 }
 
 }  // namespace
+
+IoError last_socket_error() { return IoError::from_os_code(WSAGetLastError()); }
+
+IoError interruptible_socket_error() {
+  if (WSAGetLastError() == WSAEINTR) return IoError::from_kind(ErrorKind::Interrupted);
+  return last_socket_error();
+}
 
 void ensure_network_started() {
   // A function-local static is the once-only guard: the first caller starts
@@ -109,87 +99,5 @@ Result<std::size_t> send_some(NativeSocket socket, std::span<const std::uint8_t>
 }
 
 void close_socket(NativeSocket socket) { (void)closesocket(native(socket)); }
-
-int largest_backlog() { return SOMAXCONN; }
-
-Result<NativeSocket> listen_on(const SocketAddress& address, int backlog) {
-  ensure_network_started();
-  Result<NativeSocket> socket = open_socket(address);
-  if (!socket) return socket;
-  // Nobody else may take the port from under the listener; the flag cannot
-  // fail on a new socket.
-  BOOL yes = TRUE;
-  (void)setsockopt(native(*socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
-                   reinterpret_cast<const char*>(&yes), sizeof yes);
-  SystemAddress system = to_system_address(address);
-  if (bind(native(*socket), reinterpret_cast<const sockaddr*>(&system.storage), system.length) ==
-          SOCKET_ERROR ||
-      listen(native(*socket), backlog) == SOCKET_ERROR) {
-    IoError error = last_socket_error();
-    (void)closesocket(native(*socket));
-    return std::unexpected(std::move(error));
-  }
-  return socket;
-}
-
-Result<std::uint16_t> local_port(NativeSocket socket) {
-  sockaddr_storage storage;
-  std::memset(&storage, 0, sizeof storage);
-  int length = sizeof storage;
-  if (getsockname(native(socket), reinterpret_cast<sockaddr*>(&storage), &length) == SOCKET_ERROR) {
-    return std::unexpected(last_socket_error());
-  }
-  // Both families keep the port at the same place, in network order.
-  return ntohs(reinterpret_cast<const sockaddr_in*>(&storage)->sin_port);
-}
-
-Result<NativeSocket> accept_connection(NativeSocket listener) {
-  SOCKET socket = INVALID_SOCKET;
-  do {
-    // The new socket takes the listener's properties, no-inherit included.
-    socket = accept(native(listener), nullptr, nullptr);
-  } while (socket == INVALID_SOCKET && WSAGetLastError() == WSAECONNRESET);
-  if (socket == INVALID_SOCKET) return std::unexpected(interruptible_error());
-  if (Status status = set_non_blocking(socket); !status.ok()) {
-    (void)closesocket(socket);
-    return std::unexpected(status.take_error());
-  }
-  return socket;
-}
-
-Status set_non_blocking(NativeSocket socket) {
-  u_long yes = 1;
-  if (ioctlsocket(native(socket), FIONBIO, &yes) == SOCKET_ERROR) return last_socket_error();
-  return {};
-}
-
-Status reset_on_close(NativeSocket socket) {
-  linger reset{1, 0};
-  if (setsockopt(native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),
-                 sizeof reset) == SOCKET_ERROR) {
-    return last_socket_error();
-  }
-  return {};
-}
-
-Result<std::size_t> receive_some(NativeSocket socket, std::span<std::uint8_t> buffer) {
-  return receive_with(socket, buffer, 0);
-}
-
-Result<std::size_t> peek_some(NativeSocket socket, std::span<std::uint8_t> buffer) {
-  return receive_with(socket, buffer, MSG_PEEK);
-}
-
-Result<std::size_t> discard_some(NativeSocket socket, std::span<std::uint8_t> scratch) {
-  return receive_with(socket, scratch, 0);
-}
-
-Result<std::size_t> bytes_waiting(NativeSocket socket) {
-  u_long count = 0;
-  if (ioctlsocket(native(socket), FIONREAD, &count) == SOCKET_ERROR) {
-    return std::unexpected(last_socket_error());
-  }
-  return static_cast<std::size_t>(count);
-}
 
 }  // namespace fc

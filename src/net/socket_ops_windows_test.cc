@@ -8,6 +8,7 @@
 #include <string>
 
 #include "net/endpoint.h"
+#include "net/socket.h"
 #include "net/socket_ops.h"
 #include "net/tcp_client_stream.h"
 
@@ -89,7 +90,7 @@ TEST(SocketOpsWindows, SocketsAreNeverInherited) {
     DWORD flags = 0;
     ASSERT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(*socket), &flags));
     EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
-    close_socket(*socket);
+    Socket(*socket).reset();
   }
 }
 

@@ -1,44 +1,41 @@
 #include "net/tcp_client_stream.h"
 
+#include "console/std_streams.h"
 #include "net/connect_loop.h"
 
 namespace fc {
+namespace {
 
-TcpClientStream& TcpClientStream::operator=(TcpClientStream&& other) noexcept {
-  if (this != &other) {
-    if (socket_ != kNoSocket) close_socket(socket_);
-    socket_ = other.socket_;
-    other.socket_ = kNoSocket;
+// The stream as a device, so that the one write-everything loop of the
+// programs serves sockets and standard streams alike.
+class StreamDevice final : public OutputDevice {
+ public:
+  explicit StreamDevice(const TcpClientStream& stream) : stream_(stream) {}
+  Result<std::size_t> write_some(std::string_view bytes) override {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return send_some(stream_.native(), {data, bytes.size()});
   }
-  return *this;
-}
 
-TcpClientStream::~TcpClientStream() {
-  if (socket_ != kNoSocket) close_socket(socket_);
-}
+ private:
+  const TcpClientStream& stream_;
+};
+
+}  // namespace
 
 Result<TcpClientStream> connect_endpoint(std::string_view endpoint) {
   Result<NativeSocket> socket = connect_endpoint_with(endpoint, resolve_host_name, connect_address);
   if (!socket) return take_error(socket);
-  return TcpClientStream(*socket);
+  return TcpClientStream(Socket(*socket));
 }
 
 Status send_all(TcpClientStream& stream, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    Result<std::size_t> taken = send_some(stream.native(), bytes);
-    if (!taken) {
-      if (taken.error().is_interrupted()) continue;
-      return std::move(taken.error());
-    }
-    if (*taken == 0) return IoError::from_fixed(kWriteZero);
-    bytes = bytes.subspan(*taken);
-  }
-  return {};
+  StreamDevice device(stream);
+  return write_all(device, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 Status send_all(TcpClientStream& stream, std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  return send_all(stream, std::span(bytes, text.size()));
+  StreamDevice device(stream);
+  return write_all(device, text);
 }
 
 }  // namespace fc

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "error/io_error.h"
-#include "net/socket_ops.h"
+#include "net/socket.h"
 
 namespace fc {
 
@@ -14,21 +15,13 @@ namespace fc {
 /// when the stream is destroyed. Only connect_endpoint creates one.
 class TcpClientStream {
  public:
-  TcpClientStream(TcpClientStream&& other) noexcept : socket_(other.socket_) {
-    other.socket_ = kNoSocket;
-  }
-  TcpClientStream& operator=(TcpClientStream&& other) noexcept;
-  TcpClientStream(const TcpClientStream&) = delete;
-  TcpClientStream& operator=(const TcpClientStream&) = delete;
-  ~TcpClientStream();
-
-  NativeSocket native() const { return socket_; }
+  NativeSocket native() const { return socket_.native(); }
 
  private:
   friend Result<TcpClientStream> connect_endpoint(std::string_view endpoint);
-  explicit TcpClientStream(NativeSocket socket) : socket_(socket) {}
+  explicit TcpClientStream(Socket socket) : socket_(std::move(socket)) {}
 
-  NativeSocket socket_;
+  Socket socket_;
 };
 
 /// Resolves the endpoint text and tries each address once, in order; returns

@@ -9,6 +9,7 @@
 #include "net/connect_loop.h"
 #include "net/endpoint.h"
 #include "net/poller_testing.h"
+#include "net/serving_ops.h"
 
 namespace fc {
 namespace {
@@ -64,27 +65,27 @@ TEST(ConnectEndpoint, EmptyListCannotResolve) {
 // A stream moved onto another closes the socket that stood there; one moved
 // onto itself keeps its own.
 TEST(TcpClientStream, MoveAssignmentClosesWhatItReplaces) {
-  Result<NativeSocket> listener = listen_on(v4(1, 0), 4);
+  Result<Socket> listener = listen_on(v4(1, 0), 4);
   ASSERT_TRUE(listener.has_value());
-  std::string endpoint = "127.0.0.1:" + std::to_string(local_port(*listener).value_or(0));
+  std::string endpoint = "127.0.0.1:" + std::to_string(local_port(listener->native()).value_or(0));
   Result<TcpClientStream> first = connect_endpoint(endpoint);
   Result<TcpClientStream> second = connect_endpoint(endpoint);
   ASSERT_TRUE(first.has_value() && second.has_value());
-  Result<NativeSocket> first_peer = accept_connection(*listener);
-  Result<NativeSocket> second_peer = accept_connection(*listener);
+  Result<Socket> first_peer = accept_connection(listener->native());
+  Result<Socket> second_peer = accept_connection(listener->native());
   ASSERT_TRUE(first_peer.has_value() && second_peer.has_value());
   NativeSocket kept = second->native();
   *first = std::move(*second);
   EXPECT_EQ(first->native(), kept);
   EXPECT_EQ(second->native(), kNoSocket);
   std::uint8_t byte = 0;
-  EXPECT_TRUE(readable_within(*first_peer, 5000));
-  EXPECT_EQ(receive_some(*first_peer, {&byte, 1}).value_or(1), 0u) << "the one replaced is closed";
+  EXPECT_TRUE(readable_within(first_peer->native(), 5000));
+  EXPECT_EQ(receive_some(first_peer->native(), {&byte, 1}).value_or(1), 0u)
+      << "the one replaced is closed";
   TcpClientStream& same = *first;
   *first = std::move(same);
   EXPECT_EQ(first->native(), kept);
-  EXPECT_FALSE(readable_within(*second_peer, 0)) << "the one kept is open";
-  for (NativeSocket socket : {*listener, *first_peer, *second_peer}) close_socket(socket);
+  EXPECT_FALSE(readable_within(second_peer->native(), 0)) << "the one kept is open";
 }
 
 TEST(ConnectEndpoint, FixedMessageRecords) {

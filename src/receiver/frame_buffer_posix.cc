@@ -7,17 +7,13 @@
 
 namespace fc::receiver {
 
-Result<FrameBuffer> FrameBuffer::map(std::size_t size) {
+Result<std::uint8_t*> FrameBuffer::map_pages(std::size_t size) {
   void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (data == MAP_FAILED) return std::unexpected(IoError::from_os_code(errno));
-  return FrameBuffer(static_cast<std::uint8_t*>(data), size);
+  return static_cast<std::uint8_t*>(data);
 }
 
-void FrameBuffer::reset() {
-  if (data_ != nullptr) (void)munmap(data_, size_);
-  data_ = nullptr;
-  size_ = 0;
-}
+void FrameBuffer::unmap_pages(std::uint8_t* data, std::size_t size) { (void)munmap(data, size); }
 
 std::size_t page_size() {
   static const std::size_t size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));

@@ -4,18 +4,16 @@
 
 namespace fc::receiver {
 
-Result<FrameBuffer> FrameBuffer::map(std::size_t size) {
+Result<std::uint8_t*> FrameBuffer::map_pages(std::size_t size) {
   void* data = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
   if (data == nullptr) {
     return std::unexpected(IoError::from_os_code(static_cast<std::int32_t>(GetLastError())));
   }
-  return FrameBuffer(static_cast<std::uint8_t*>(data), size);
+  return static_cast<std::uint8_t*>(data);
 }
 
-void FrameBuffer::reset() {
-  if (data_ != nullptr) (void)VirtualFree(data_, 0, MEM_RELEASE);
-  data_ = nullptr;
-  size_ = 0;
+void FrameBuffer::unmap_pages(std::uint8_t* data, std::size_t) {
+  (void)VirtualFree(data, 0, MEM_RELEASE);
 }
 
 std::size_t page_size() {

@@ -1,282 +1,387 @@
 #include "receiver/frame_reader.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <utility>
 
 #include "json/frame_prefix.h"
+#include "receiver/frame_scan.h"
 
 namespace fc::receiver {
 namespace {
 
-constexpr std::size_t kPrefixSize = 4;
+constexpr std::size_t kPrefix = kFramePrefixSize;
 
 bool retry_later(const IoError& error) {
   return error.is_interrupted() || error.kind() == ErrorKind::WouldBlock;
 }
 
-// Counts bytes taken against the limit a stop set.
-void count_taken(PeerFrames& peer, std::size_t count) {
-  if (peer.read_limit != kNoReadLimit) peer.read_limit -= count;
+std::string output_fault(const IoError& error) {
+  return "cannot write the frame to standard output: " + display_text(error);
 }
 
 }  // namespace
 
-FrameReader::FrameReader(const ReaderLimits& limits, LineOutput& output, ReaderEvents& events)
+FrameReader::FrameReader(const ReaderLimits& limits, LineOutput& output)
     : limits_(limits),
       output_(output),
-      events_(events),
       room_left_(limits.budget),
       chunk_(new std::uint8_t[limits.read_size]) {}
 
-Turn FrameReader::take(PeerFrames& peer, PeerInput& input, StreamEnd end) {
-  bool waited = peer.stage == Stage::kWaiting;
-  Turn turn = Turn::kNothing;
-  switch (peer.stage) {
-    case Stage::kBetween: turn = take_short(peer, input, end); break;
-    case Stage::kPayload: return take_payload(peer, input);
-    case Stage::kWaiting: break;
-  }
-  // A waiting frame whose stream has ended, even in this turn, is looked at
-  // at once: it is dropped if it cannot complete.
-  if (turn == Turn::kEnded || peer.stage != Stage::kWaiting || end == StreamEnd::kOpen) return turn;
-  if (look_at_waiting(peer, input) == Turn::kEnded) return Turn::kEnded;
-  return waited ? Turn::kNothing : turn;
-}
-
-// Prints every frame that is whole in what waits, up to one read's worth. A
-// short frame that is not whole yet stays with the system, but for a prefix
-// cut short, which is taken in; a long one is taken in with its room, or
-// waits for it.
-Turn FrameReader::take_short(PeerFrames& peer, PeerInput& input, StreamEnd end) {
-  bool ended = end != StreamEnd::kOpen;
-  std::size_t carried = peer.carried;
-  std::memcpy(chunk_.get(), peer.carry.data(), carried);
-  std::size_t asked = std::min(limits_.read_size - carried, peer.read_limit);
-  Result<std::size_t> got = input.peek({chunk_.get() + carried, asked});
-  if (!got) return read_failed(peer, got.error());
-  if (*got == 0) {
-    report_unfinished(peer, "stream ended");
-    return Turn::kEnded;
-  }
-  bool heard = *got > peer.held;
-  // Nothing more can come for now once all that waits was seen; nothing more
-  // at all once the stream has ended too, or a stop set the limit there.
-  bool all_seen = *got < asked || *got == peer.read_limit;
-  std::span<const std::uint8_t> bytes(chunk_.get(), carried + *got);
-  std::size_t used = 0;
-  while (bytes.size() - used >= kPrefixSize) {
-    std::uint32_t length = payload_length(bytes.subspan(used).first<kPrefixSize>());
-    if (length > limits_.frame_limit) {
-      peer.seen = 0;
-      if (!take_up_to(peer, input, used)) return Turn::kEnded;
-      ++peer.frames_done;
-      fault(peer, "frame length " + std::to_string(length) + " exceeds the limit of " +
-                      std::to_string(limits_.frame_limit) + " bytes");
-      return Turn::kEnded;
-    }
-    std::size_t whole = kPrefixSize + length;
-    if (whole > bytes.size() - used) {
-      if (whole > limits_.read_size) return begin_long(peer, input, bytes.subspan(used), used);
+Wants FrameReader::take(PeerFrames& peer, StreamEnd end) {
+  Step step{Turn::kNothing};
+  switch (peer.state_) {
+    case FrameState::kBetween:
+    case FrameState::kHeld: step = look(peer, end); break;
+    case FrameState::kTaken:
+      step = peer.prefix_taken_ < kPrefix ? read_prefix(peer, end) : read_payload(peer);
       break;
-    }
-    if (!print(peer, bytes.subspan(used + kPrefixSize, length))) return Turn::kEnded;
-    ++peer.frames_done;
-    used += whole;
+    case FrameState::kLong: step = read_payload(peer); break;
+    case FrameState::kWaiting: step = look_while_waiting(peer, end); break;
   }
-  std::span<const std::uint8_t> rest = bytes.subspan(used);
-  // Every frame its peer sent before ending the stream is printed.
-  if (rest.empty() && all_seen && end == StreamEnd::kClean) {
-    peer.seen = 0;
-    if (!take_up_to(peer, input, used)) return Turn::kEnded;
-    return flushed(peer, Turn::kEnded);
-  }
-  peer.seen = rest.size();
-  if (rest.size() >= kPrefixSize) peer.length = payload_length(rest.first<kPrefixSize>());
-  if (!rest.empty() && all_seen && (ended || peer.read_limit != kNoReadLimit)) {
-    return end_inside(peer, input, bytes.size(), ended);
-  }
-  if (rest.size() < kPrefixSize) {
-    std::array<std::uint8_t, 3> cut{};
-    std::memcpy(cut.data(), rest.data(), rest.size());
-    if (!take_up_to(peer, input, bytes.size())) return Turn::kEnded;
-    peer.carry = cut;
-    peer.carried = rest.size();
-    peer.held = 0;
-    peer.wanted = 1;
-    return flushed(peer, heard ? Turn::kHeard : Turn::kNothing);
-  }
-  // Woken with nothing new, the frame not whole: the system's buffer for the
-  // connection is full (Linux counts in full each of its buffers that holds
-  // a byte unread). The frame is taken in as a long one, so that the rest
-  // can come.
-  if (!heard && all_seen && !ended) return begin_long(peer, input, rest, used);
-  if (!take_up_to(peer, input, used)) return Turn::kEnded;
-  peer.held = rest.size() - peer.carried;
-  // Woken again once the frame can be whole, when all that waited was seen.
-  peer.wanted = all_seen ? kPrefixSize + peer.length - peer.carried : 1;
-  return flushed(peer, heard ? Turn::kHeard : Turn::kNothing);
+  // Lines go out at the end of each turn, so that a frame is printed as soon
+  // as it is whole.
+  if (!flushed(peer)) step.turn = Turn::kEnded;
+  check(peer);
+  return answer(peer, step.turn, step.more);
 }
 
-// The stream ends inside the frame under way, whose bytes up to `position`
-// in the chunk were seen: it ended, or a stop set the limit there.
-Turn FrameReader::end_inside(PeerFrames& peer, PeerInput& input, std::size_t position, bool ended) {
-  if (ended) {
-    // A failure behind the last bytes tells more than the end.
-    if (!take_up_to(peer, input, position)) return Turn::kEnded;
-    std::uint8_t probe;
-    if (Result<std::size_t> after = input.peek({&probe, 1}); !after) {
-      return read_failed(peer, after.error());
-    }
-  }
-  report_unfinished(peer, ended ? "stream ended" : "stopped");
-  return Turn::kEnded;
-}
-
-// `rest` starts with the prefix of a long frame, at `position` in the chunk.
-Turn FrameReader::begin_long(PeerFrames& peer, PeerInput& input, std::span<const std::uint8_t> rest,
-                             std::size_t position) {
-  peer.length = payload_length(rest.first<kPrefixSize>());
-  std::size_t room = room_for(peer.length);
-  peer.wanted = 1;
-  peer.held = 0;
-  if (!waiting_.empty() || room > room_left_) {
-    // Only the prefix is taken: the payload stays with the system.
-    peer.seen = 0;
-    if (!take_up_to(peer, input, position + kPrefixSize)) return Turn::kEnded;
-    peer.stage = Stage::kWaiting;
-    peer.seen = kPrefixSize;
-    peer.place = waiting_.insert(waiting_.end(), &peer);
-    return flushed(peer, Turn::kHeard);
-  }
-  std::span<const std::uint8_t> payload = rest.subspan(kPrefixSize);
-  peer.seen = kPrefixSize + payload.size();
-  if (!give_room(peer, room)) return Turn::kEnded;
-  std::memcpy(peer.buffer.bytes().data(), payload.data(), payload.size());
-  peer.stage = Stage::kPayload;
-  if (!take_up_to(peer, input, position + rest.size())) return Turn::kEnded;
-  return flushed(peer, Turn::kHeard);
-}
-
-// More of a long frame's payload; printed, and its room given back, once
-// whole.
-Turn FrameReader::take_payload(PeerFrames& peer, PeerInput& input) {
-  std::size_t have = peer.seen - kPrefixSize;
-  std::span<std::uint8_t> free = peer.buffer.bytes().subspan(have);
-  Result<std::size_t> got = input.receive(free.first(std::min(free.size(), peer.read_limit)));
+// Prints every frame that is whole in what waits, up to one read's worth;
+// then the rest decides what the connection waits for.
+FrameReader::Step FrameReader::look(PeerFrames& peer, StreamEnd end) {
+  bool held = peer.state_ == FrameState::kHeld;
+  std::size_t before = held ? peer.seen_ : 0;
+  bool early = held && peer.asked_;
+  Result<std::size_t> got = peer.link_.peek({chunk_.get(), limits_.read_size});
   if (!got) return read_failed(peer, got.error());
-  if (*got == 0) {
-    report_unfinished(peer, "stream ended");
-    return Turn::kEnded;
+  if (*got == 0) return end_inside(peer);
+  Turn heard = *got > before ? Turn::kHeard : Turn::kNothing;
+  bool all_seen = *got < limits_.read_size;
+  FrameScan scan({chunk_.get(), *got}, limits_.frame_limit);
+  bool printed = false;
+  while (std::optional<std::span<const std::uint8_t>> payload = scan.next()) {
+    if (!print(peer, *payload)) return {Turn::kEnded};
+    printed = true;
   }
-  peer.seen += *got;
-  count_taken(peer, *got);
-  if (*got < free.size()) return Turn::kHeard;
-  bool printed = print(peer, peer.buffer.bytes());
-  ++peer.frames_done;
-  release(peer);
-  grant_waiting();
-  if (!printed) return Turn::kEnded;
-  return flushed(peer, Turn::kHeard);
+  if (printed || !held) peer.began_ = true;
+  std::span<const std::uint8_t> rest(chunk_.get() + scan.end(), *got - scan.end());
+  switch (scan.rest()) {
+    case Rest::kNothing:
+      if (!consume(peer, scan.end())) return {Turn::kEnded};
+      enter(peer, FrameState::kBetween);
+      // The peer ended its stream after whole frames: all it sent is out.
+      if (all_seen && end == StreamEnd::kClean) return {Turn::kEnded};
+      if (!hold(peer, 1)) return {Turn::kEnded};
+      return {heard, !all_seen || end != StreamEnd::kOpen};
+    case Rest::kRefused:
+      if (!consume(peer, scan.end())) return {Turn::kEnded};
+      peer.length_ = scan.rest_length();
+      refuse(peer);
+      return {Turn::kEnded};
+    case Rest::kCutPrefix:
+    case Rest::kCutFrame: break;
+  }
+  Step step = look_at_rest(peer, rest, scan.end(), all_seen, early && !printed, end);
+  if (step.turn == Turn::kNothing) step.turn = heard;
+  return step;
 }
 
-// The stream of a waiting frame ended, or failed: the frame still completes
-// if its whole payload waits with the system.
-Turn FrameReader::look_at_waiting(PeerFrames& peer, PeerInput& input) {
-  Result<std::size_t> waiting = input.waiting();
-  if (waiting && *waiting >= peer.length) return Turn::kNothing;
-  std::uint8_t probe;
-  if (Result<std::size_t> got = input.peek({&probe, 1}); !got)
-    return read_failed(peer, got.error());
-  peer.seen = kPrefixSize + waiting.value_or(0);
-  report_unfinished(peer, "stream ended");
-  return Turn::kEnded;
+// `rest`, at `position` in what was looked at, starts a frame that is not
+// whole there. `early`: the system woke the reader before the frame could be
+// whole, which it does when it may hold no more of it.
+FrameReader::Step FrameReader::look_at_rest(PeerFrames& peer, std::span<const std::uint8_t> rest,
+                                            std::size_t position, bool all_seen, bool early,
+                                            StreamEnd end) {
+  std::size_t whole = kPrefix;
+  if (rest.size() >= kPrefix) {
+    peer.length_ = payload_length(rest.first<kPrefix>());
+    whole += peer.length_;
+    if (whole > limits_.read_size) {
+      return begin_long(peer, rest.subspan(kPrefix), position + kPrefix, all_seen, end);
+    }
+  }
+  bool waits_on = all_seen && end == StreamEnd::kOpen;
+  if (waits_on) {
+    std::size_t held = 0;
+    if (!early && !hold(peer, whole, &held)) return {Turn::kEnded};
+    if (early || held < whole) return take_short(peer, rest, position);
+  }
+  if (!consume(peer, position)) return {Turn::kEnded};
+  enter(peer, FrameState::kHeld);
+  peer.seen_ = rest.size();
+  peer.asked_ = waits_on;
+  if (waits_on) return {Turn::kNothing};
+  // More waits than one read took, and the frame may be whole beyond it; or
+  // its stream has ended inside it.
+  return all_seen ? end_inside(peer) : Step{Turn::kNothing, true};
+}
+
+// A long frame whose prefix is in: it gets its room and its `payload` bytes
+// seen so far are taken in, or it waits in line. `before` bytes, up to the
+// payload, are still to be taken from the system.
+FrameReader::Step FrameReader::begin_long(PeerFrames& peer, std::span<const std::uint8_t> payload,
+                                          std::size_t before, bool all_seen, StreamEnd end) {
+  if (complete_line_.empty() && line_.empty() && room_for(peer.length_) <= room_left_) {
+    enter(peer, FrameState::kLong);
+    if (!give_room(peer)) return {Turn::kEnded};
+    if (!payload.empty()) std::memcpy(peer.buffer_.bytes().data(), payload.data(), payload.size());
+    peer.seen_ = payload.size();
+    if (!consume(peer, before + payload.size()) || !hold(peer, 1)) return {Turn::kEnded};
+    return {Turn::kNothing, !all_seen};
+  }
+  if (!consume(peer, before)) return {Turn::kEnded};
+  enter(peer, FrameState::kWaiting);
+  peer.place_ = line_.insert(line_.end(), &peer);
+  std::size_t held = 0;
+  if (!hold(peer, peer.length_, &held)) return {Turn::kEnded};
+  peer.watched_ = held >= peer.length_;
+  // Its payload may have come already, and its stream ended.
+  return look_while_waiting(peer, end);
+}
+
+// A short frame, or a prefix, that the system may not hold whole is taken in
+// as it comes, so that the rest can come.
+FrameReader::Step FrameReader::take_short(PeerFrames& peer, std::span<const std::uint8_t> rest,
+                                          std::size_t position) {
+  enter(peer, FrameState::kTaken);
+  peer.prefix_taken_ = static_cast<std::uint8_t>(std::min(rest.size(), kPrefix));
+  std::memcpy(peer.prefix_.data(), rest.data(), peer.prefix_taken_);
+  if (peer.prefix_taken_ == kPrefix) {
+    if (!give_buffer(peer)) return {Turn::kEnded};
+    std::span<const std::uint8_t> payload = rest.subspan(kPrefix);
+    std::memcpy(peer.buffer_.bytes().data(), payload.data(), payload.size());
+    peer.seen_ = payload.size();
+  }
+  if (!consume(peer, position + rest.size()) || !hold(peer, 1)) return {Turn::kEnded};
+  return {Turn::kNothing};
+}
+
+// The rest of a prefix taken in.
+FrameReader::Step FrameReader::read_prefix(PeerFrames& peer, StreamEnd end) {
+  std::span<std::uint8_t> free = std::span(peer.prefix_).subspan(peer.prefix_taken_);
+  Result<std::size_t> got = peer.link_.receive(free);
+  if (!got) return read_failed(peer, got.error());
+  if (*got == 0) return end_inside(peer);
+  peer.prefix_taken_ = static_cast<std::uint8_t>(peer.prefix_taken_ + *got);
+  if (peer.prefix_taken_ < kPrefix) return {Turn::kHeard};
+  Step step = after_prefix(peer, end);
+  if (step.turn == Turn::kNothing) step.turn = Turn::kHeard;
+  return step;
+}
+
+// A prefix taken in is whole: the frame is refused, or goes on as a short
+// frame taken in, or as a long one.
+FrameReader::Step FrameReader::after_prefix(PeerFrames& peer, StreamEnd end) {
+  peer.length_ = payload_length(peer.prefix_);
+  if (peer.length_ > limits_.frame_limit) {
+    refuse(peer);
+    return {Turn::kEnded};
+  }
+  if (kPrefix + peer.length_ > limits_.read_size) return begin_long(peer, {}, 0, false, end);
+  if (peer.length_ > 0) {
+    if (!give_buffer(peer)) return {Turn::kEnded};
+    return {Turn::kNothing, true};
+  }
+  if (!print(peer, {})) return {Turn::kEnded};
+  enter(peer, FrameState::kBetween);
+  return {Turn::kNothing, true};
+}
+
+// More of a payload taken in, one read's worth at most; printed, and its
+// room given back, once whole.
+FrameReader::Step FrameReader::read_payload(PeerFrames& peer) {
+  std::span<std::uint8_t> free = peer.buffer_.bytes().subspan(peer.seen_);
+  std::size_t asked = std::min(free.size(), limits_.read_size);
+  Result<std::size_t> got = peer.link_.receive(free.first(asked));
+  if (!got) return read_failed(peer, got.error());
+  if (*got == 0) return end_inside(peer);
+  peer.seen_ += *got;
+  bool more = *got == asked;
+  if (peer.seen_ < peer.length_) return {Turn::kHeard, more};
+  bool printed = print(peer, peer.buffer_.bytes());
+  release(peer);
+  enter(peer, FrameState::kBetween);
+  grant_waiting();
+  if (!printed || !hold(peer, 1)) return {Turn::kEnded};
+  return {Turn::kHeard, more};
+}
+
+// A waiting frame's payload stays with the system: once it has all come the
+// frame goes to the head of the line; if its stream ends first, it cannot
+// complete.
+FrameReader::Step FrameReader::look_while_waiting(PeerFrames& peer, StreamEnd end) {
+  Result<std::size_t> waiting = peer.link_.waiting();
+  if (!waiting) return read_failed(peer, waiting.error());
+  if (*waiting >= peer.length_) {
+    if (!peer.complete_) {
+      peer.complete_ = true;
+      line_.erase(peer.place_);
+      peer.place_ = complete_line_.insert(complete_line_.end(), &peer);
+      grant_waiting();
+    }
+    return {Turn::kNothing};
+  }
+  if (end != StreamEnd::kOpen) return end_inside(peer);
+  return {Turn::kNothing};
+}
+
+// The stream ended inside the frame under way, or between frames.
+FrameReader::Step FrameReader::end_inside(PeerFrames& peer) {
+  if (peer.state_ != FrameState::kBetween) {
+    Status failure = peer.link_.failure();
+    if (!failure.ok()) return read_failed(peer, failure.error());
+    report_unfinished(peer, "stream ended");
+  }
+  return {Turn::kEnded};
+}
+
+// A read that failed: one to try again is nothing new, any other ends the
+// connection, told with where its frame stood.
+FrameReader::Step FrameReader::read_failed(PeerFrames& peer, const IoError& error) {
+  if (retry_later(error)) return {Turn::kNothing};
+  std::string where = position(peer);
+  fault(peer, "read failed" + (where.empty() ? "" : " " + where) + ": " + display_text(error));
+  return {Turn::kEnded};
+}
+
+void FrameReader::refuse(PeerFrames& peer) {
+  std::uint32_t length = peer.length_;
+  enter(peer, FrameState::kBetween);
+  fault(peer, "frame length " + std::to_string(length) + " exceeds the limit of " +
+                  std::to_string(limits_.frame_limit) + " bytes");
+}
+
+Wants FrameReader::answer(PeerFrames& peer, Turn turn, bool more) {
+  Wants wants{turn, Watch::kInput, more};
+  switch (peer.state_) {
+    case FrameState::kBetween: break;
+    case FrameState::kHeld:
+    case FrameState::kTaken:
+    case FrameState::kLong:
+      wants.frame_time = peer.began_ ? FrameTime::kRestarts : FrameTime::kRuns;
+      wants.inside_frame = true;
+      break;
+    case FrameState::kWaiting:
+      // Neither idle nor late; its end or its failure is news, and its
+      // payload's arrival where the system can tell of it.
+      wants.watch = peer.complete_ ? Watch::kFailure : peer.watched_ ? Watch::kInput : Watch::kEnd;
+      wants.more = false;
+      wants.idle_time = false;
+      wants.inside_frame = true;
+      break;
+  }
+  if (peer.state_ != FrameState::kWaiting) peer.began_ = false;
+  return wants;
+}
+
+// Asks the system to wake the reader once `bytes` wait; `held` is how many
+// it will hold.
+bool FrameReader::hold(PeerFrames& peer, std::size_t bytes, std::size_t* held) {
+  Result<std::size_t> result = peer.link_.hold(bytes);
+  if (!result) {
+    fault(peer, "cannot wait for input: " + display_text(result.error()));
+    return false;
+  }
+  if (held != nullptr) *held = *result;
+  return true;
+}
+
+void FrameReader::enter(PeerFrames& peer, FrameState state) {
+  if (state == FrameState::kBetween) peer.buffer_.reset();
+  if (state != FrameState::kWaiting) {
+    peer.complete_ = false;
+    peer.watched_ = false;
+  }
+  peer.seen_ = 0;
+  peer.asked_ = false;
+  peer.state_ = state;
+}
+
+bool FrameReader::give_room(PeerFrames& peer, bool lent) {
+  if (!give_buffer(peer)) return false;
+  peer.room_ = room_for(peer.length_);
+  peer.lent_ = lent;
+  if (lent) {
+    lent_ = true;
+  } else {
+    room_left_ -= peer.room_;
+  }
+  return true;
+}
+
+bool FrameReader::give_buffer(PeerFrames& peer) {
+  Result<FrameBuffer> buffer = FrameBuffer::allocate(peer.length_);
+  if (!buffer) {
+    fault(peer, "no memory for a frame of " + std::to_string(peer.length_) +
+                    " bytes: " + display_text(buffer.error()));
+    return false;
+  }
+  peer.buffer_ = std::move(*buffer);
+  return true;
 }
 
 void FrameReader::drop(PeerFrames& peer) {
   release(peer);
+  enter(peer, FrameState::kBetween);
   grant_waiting();
 }
 
-void FrameReader::report_unfinished(const PeerFrames& peer, std::string_view how) {
-  std::string where = position(peer);
-  if (!where.empty()) fault(peer, std::string(how) + " " + where);
-}
-
-std::string FrameReader::position(const PeerFrames& peer) {
-  if (!peer.inside_frame()) return "";
-  if (peer.seen < kPrefixSize) {
-    return "inside a length prefix after " + std::to_string(peer.seen) + " of 4 bytes";
-  }
-  return "inside a payload after " + std::to_string(peer.seen - kPrefixSize) + " of " +
-         std::to_string(peer.length) + " bytes";
-}
-
-bool FrameReader::give_room(PeerFrames& peer, std::size_t room) {
-  Result<FrameBuffer> buffer = FrameBuffer::map(peer.length);
-  if (!buffer) {
-    fault(peer, "no memory for a frame of " + std::to_string(peer.length) +
-                    " bytes: " + display_text(buffer.error()));
-    return false;
-  }
-  peer.buffer = std::move(*buffer);
-  peer.room = room;
-  room_left_ -= room;
-  return true;
-}
-
 void FrameReader::release(PeerFrames& peer) {
-  if (peer.stage == Stage::kWaiting) waiting_.erase(peer.place);
-  room_left_ += std::exchange(peer.room, 0);
-  peer.buffer.reset();
-  peer.stage = Stage::kBetween;
-  peer.seen = 0;
-  peer.held = 0;
-  peer.carried = 0;
-  peer.wanted = 1;
-}
-
-// Gives waiting frames their room, in the order they came, while it lasts.
-void FrameReader::grant_waiting() {
-  while (!waiting_.empty()) {
-    PeerFrames& first = *waiting_.front();
-    std::size_t room = room_for(first.length);
-    if (room > room_left_) return;
-    waiting_.pop_front();
-    first.stage = Stage::kPayload;
-    if (!give_room(first, room)) {
-      first.stage = Stage::kBetween;
-      events_.lost(first);
-      continue;
-    }
-    events_.granted(first);
+  if (peer.state_ == FrameState::kWaiting) {
+    (peer.complete_ ? complete_line_ : line_).erase(peer.place_);
+  }
+  std::size_t room = std::exchange(peer.room_, 0);
+  if (std::exchange(peer.lent_, false)) {
+    lent_ = false;
+  } else {
+    room_left_ += room;
   }
 }
 
-// Takes the chunk's bytes up to `position` from the system: all but the
-// prefix bytes carried at its start, which were taken before.
-bool FrameReader::take_up_to(PeerFrames& peer, PeerInput& input, std::size_t position) {
-  if (position == 0) return true;
-  std::size_t carried = std::exchange(peer.carried, 0);
-  return consume(peer, input, position - carried);
+void FrameReader::lend() {
+  lending_ = true;
+  grant_waiting();
 }
 
-// Takes `count` bytes that were peeked at. The chunk is the scratch they
-// may be dropped into: what it holds is used up before.
-bool FrameReader::consume(PeerFrames& peer, PeerInput& input, std::size_t count) {
-  while (count > 0) {
-    Result<std::size_t> got = input.discard({chunk_.get(), std::min(count, limits_.read_size)});
-    if (!got && got.error().is_interrupted()) continue;
-    if (!got) {
-      (void)read_failed(peer, got.error());
-      return false;
+// Gives frames in line their room while it lasts: first those whose payloads
+// have all come, then the others, each in the order they came.
+void FrameReader::grant_waiting() {
+  for (;;) {
+    std::list<PeerFrames*>& line = complete_line_.empty() ? line_ : complete_line_;
+    if (line.empty()) return;
+    bool fits = room_for(line.front()->length_) <= room_left_;
+    bool lent = !fits && lending_ && !lent_ && &line == &complete_line_;
+    if (!fits && !lent) return;
+    PeerFrames& first = *line.front();
+    line.pop_front();
+    enter(first, FrameState::kLong);
+    first.began_ = true;
+    bool given = give_room(first, lent) && hold(first, 1);
+    if (!given) {
+      release(first);
+      enter(first, FrameState::kBetween);
     }
-    if (*got == 0) {  // the bytes peeked at are gone
-      (void)read_failed(peer, IoError::from_kind(ErrorKind::UnexpectedEof));
+    first.link_.granted(!given);
+  }
+}
+
+// Takes `count` bytes that were looked at. The chunk is the scratch they
+// are dropped into: what it holds is used up before. The bytes are there,
+// so any failure, one to retry later included, ends the connection.
+bool FrameReader::consume(PeerFrames& peer, std::size_t count) {
+  while (count > 0) {
+    Result<std::size_t> got =
+        peer.link_.discard({chunk_.get(), std::min(count, limits_.read_size)});
+    if (!got && got.error().is_interrupted()) continue;
+    if (!got || *got == 0) {
+      IoError error = got ? IoError::from_kind(ErrorKind::UnexpectedEof)  // the bytes are gone
+                          : std::move(got.error());
+      std::string where = position(peer);
+      fault(peer, "read failed" + (where.empty() ? "" : " " + where) + ": " + display_text(error));
       return false;
     }
     count -= *got;
-    count_taken(peer, *got);
   }
   return true;
 }
@@ -284,38 +389,87 @@ bool FrameReader::consume(PeerFrames& peer, PeerInput& input, std::size_t count)
 bool FrameReader::print(PeerFrames& peer, std::span<const std::uint8_t> payload) {
   Status status = output_.add_line(payload);
   if (status.ok()) return true;
-  events_.fault(peer, "cannot write the frame to standard output: " + display_text(status.error()));
+  peer.link_.fault(output_fault(status.error()));
+  return false;
+}
+
+bool FrameReader::flushed(PeerFrames& peer) {
+  Status status = output_.flush();
+  if (status.ok()) return true;
+  peer.link_.fault(output_fault(status.error()));
   return false;
 }
 
 // Every line before the fault goes out before its report.
-void FrameReader::fault(const PeerFrames& peer, std::string_view what) {
-  if (Status status = output_.flush(); !status.ok()) {
-    events_.fault(peer,
-                  "cannot write the frame to standard output: " + display_text(status.error()));
+void FrameReader::fault(PeerFrames& peer, std::string_view what) {
+  (void)flushed(peer);
+  peer.link_.fault(what);
+}
+
+bool FrameReader::heard_since(PeerFrames& peer) {
+  Result<std::size_t> waiting = peer.link_.waiting();
+  std::size_t known = peer.state_ == FrameState::kHeld ? peer.seen_ : 0;
+  if (!waiting || *waiting <= known) return false;
+  if (peer.state_ == FrameState::kHeld) peer.seen_ = *waiting;
+  return true;
+}
+
+std::string FrameReader::position(PeerFrames& peer) {
+  std::size_t seen = peer.seen_;
+  switch (peer.state_) {
+    case FrameState::kBetween: return "";
+    case FrameState::kHeld: {
+      // Bytes may have come since the last look.
+      std::size_t waiting = peer.link_.waiting().value_or(0);
+      std::size_t whole = peer.seen_ >= kPrefix ? kPrefix + std::size_t{peer.length_} : kPrefix;
+      seen = std::max(seen, std::min(waiting, whole));
+      if (seen < kPrefix) break;
+      seen -= kPrefix;
+      return "inside a payload after " + std::to_string(seen) + " of " +
+             std::to_string(peer.length_) + " bytes";
+    }
+    case FrameState::kTaken:
+      if (peer.prefix_taken_ < kPrefix) {
+        seen = peer.prefix_taken_;
+        break;
+      }
+      [[fallthrough]];
+    case FrameState::kLong:
+      return "inside a payload after " + std::to_string(seen) + " of " +
+             std::to_string(peer.length_) + " bytes";
+    case FrameState::kWaiting:
+      seen = std::min<std::size_t>(peer.link_.waiting().value_or(0), peer.length_);
+      return "inside a payload after " + std::to_string(seen) + " of " +
+             std::to_string(peer.length_) + " bytes";
   }
-  events_.fault(peer, what);
+  return "inside a length prefix after " + std::to_string(seen) + " of " + std::to_string(kPrefix) +
+         " bytes";
 }
 
-Turn FrameReader::read_failed(PeerFrames& peer, const IoError& error) {
-  if (retry_later(error)) return Turn::kNothing;
+void FrameReader::report_unfinished(PeerFrames& peer, std::string_view how) {
   std::string where = position(peer);
-  fault(peer, "read failed" + (where.empty() ? "" : " " + where) + ": " + display_text(error));
-  return Turn::kEnded;
-}
-
-// Lines go out at the end of each turn, so that a frame is printed as soon
-// as it is whole.
-Turn FrameReader::flushed(PeerFrames& peer, Turn turn) {
-  Status status = output_.flush();
-  if (status.ok()) return turn;
-  events_.fault(peer, "cannot write the frame to standard output: " + display_text(status.error()));
-  return Turn::kEnded;
+  if (!where.empty()) fault(peer, std::string(how) + " " + where);
 }
 
 std::size_t FrameReader::room_for(std::uint32_t length) const {
   std::size_t page = page_size();
   return (std::size_t{length} + page - 1) / page * page;
+}
+
+// The invariants, in the builds that keep assertions: a frame is in a line
+// exactly while it waits, room is held exactly while a long payload is read,
+// and never more than the budget.
+void FrameReader::check([[maybe_unused]] const PeerFrames& peer) const {
+#ifndef NDEBUG
+  auto in = [&](const std::list<PeerFrames*>& line) {
+    return std::find(line.begin(), line.end(), &peer) != line.end();
+  };
+  assert((peer.state_ == FrameState::kWaiting) == (in(line_) || in(complete_line_)));
+  assert((peer.room_ > 0) == (peer.state_ == FrameState::kLong));
+  assert(room_left_ <= limits_.budget);
+  for (const PeerFrames* waiting : line_) assert(waiting->state_ == FrameState::kWaiting);
+  for (const PeerFrames* waiting : complete_line_) assert(waiting->complete_);
+#endif
 }
 
 }  // namespace fc::receiver

@@ -72,24 +72,6 @@ char* show(std::span<const std::uint8_t> bytes, char* out) {
 
 }  // namespace
 
-// A stream that refused because it is full is waited for: the write is then
-// one to try again, as write_all does with an interrupted one, unless the
-// wait is to be given up.
-Result<std::size_t> LineOutput::PacedDevice::write_some(std::string_view bytes) {
-  if (give_up_ != nullptr && give_up_()) {
-    return std::unexpected(IoError::from_fixed(kStoppedWhileWriting));
-  }
-  auto start = std::chrono::steady_clock::now();
-  Result<std::size_t> taken = device_.write_some(bytes);
-  if (!taken && taken.error().kind() == ErrorKind::WouldBlock) {
-    wait_for_stdout_room();
-    taken = std::unexpected(IoError::from_kind(ErrorKind::Interrupted));
-  }
-  time_writing_ += std::chrono::steady_clock::now() - start;
-  if (taken && *taken > 0) inside_line_ = bytes[*taken - 1] != '\n';
-  return taken;
-}
-
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
   if (Status status = end_cut_line(); !status.ok()) return failed(std::move(status), false);
   // The payload goes in as pieces that fit the buffer even if every byte
@@ -132,7 +114,7 @@ Status LineOutput::failed(Status status, bool inside_a_line) {
   lines_dropped_ = static_cast<std::uint64_t>(std::count(lost.begin(), lost.end(), '\n')) +
                    (inside_a_line ? 1 : 0);
   out_.discard();
-  cut_ = device_.inside_line();
+  cut_ = device_.last_byte() != '\n';
   return status;
 }
 

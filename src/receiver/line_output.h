@@ -8,30 +8,26 @@
 #include <string_view>
 
 #include "console/buffered_output.h"
+#include "console/paced_device.h"
 #include "console/std_streams.h"
 #include "error/io_error.h"
 
 namespace fc::receiver {
 
-/// A write given up because a stop was asked for again while it waited.
-inline constexpr FixedMessage kStoppedWhileWriting{"stopped while standard output was blocked",
-                                                   ErrorKind::Other};
-
 /// Standard output for payloads. Each payload becomes one line, its bytes
 /// below 0x20 and 0x7F written as JSON escapes. Lines gather in a fixed
 /// buffer that goes out when full and at each flush, so a payload of any size
 /// needs no line of its own size in memory. A write that is interrupted or
-/// would have to wait is tried again, so that lines go out whole and in order.
+/// would have to wait is tried again (PacedDevice), so that lines go out
+/// whole and in order.
 ///
 /// A failed write drops what was buffered. A line it cut short is ended
 /// before the next line, so that no two lines are ever joined.
 class LineOutput {
  public:
   static constexpr std::size_t kCapacity = std::size_t{64} * 1024;
-  /// Whether a write that waits should be given up.
-  using GiveUp = bool (*)();
 
-  explicit LineOutput(OutputDevice& device, GiveUp give_up = nullptr)
+  explicit LineOutput(OutputDevice& device, PacedDevice::GiveUp give_up = nullptr)
       : device_(device, give_up), out_(device_, buffer_) {}
 
   /// Adds the payload as a line.
@@ -47,23 +43,6 @@ class LineOutput {
   std::chrono::steady_clock::duration time_writing() const { return device_.time_writing(); }
 
  private:
-  // The device, with a full non-blocking stream waited for, the time spent
-  // writing counted, and where the last byte it took stands.
-  class PacedDevice final : public OutputDevice {
-   public:
-    PacedDevice(OutputDevice& device, GiveUp give_up) : device_(device), give_up_(give_up) {}
-    Result<std::size_t> write_some(std::string_view bytes) override;
-    std::chrono::steady_clock::duration time_writing() const { return time_writing_; }
-    /// Whether the last byte taken was inside a line.
-    bool inside_line() const { return inside_line_; }
-
-   private:
-    OutputDevice& device_;
-    GiveUp give_up_;
-    std::chrono::steady_clock::duration time_writing_{};
-    bool inside_line_ = false;
-  };
-
   Status end_cut_line();
   Status failed(Status status, bool inside_a_line);
 

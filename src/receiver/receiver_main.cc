@@ -10,6 +10,7 @@
 // the connection dropped. Stops once N connections have ended, or when asked
 // to, after printing the frames complete by then.
 
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
@@ -17,52 +18,44 @@
 
 #include "console/panic.h"
 #include "console/std_streams.h"
-#include "net/socket_ops.h"
+#include "json/wire.h"
+#include "net/serving_ops.h"
+#include "receiver/line_output.h"
 #include "receiver/options.h"
 #include "receiver/receiver_process.h"
+#include "receiver/reporter.h"
 #include "receiver/server.h"
 
 namespace fc::receiver {
 namespace {
 
-void say(std::string_view text) { (void)write_stderr("frame-sink: " + std::string(text) + "\n"); }
-
 // --help and --version: a failed print is told, with the system's reason.
-int print(std::string_view text) {
+int print(Reporter& reporter, std::string_view text) {
   Status status = write_all(stdout_device(), text);
   if (status.ok()) return 0;
-  say("cannot write to standard output: " + display_text(status.error()));
+  reporter.fault("cannot write to standard output: " + display_text(status.error()));
   return 1;
 }
 
-// A listener on 127.0.0.1:`port` whose calls never wait.
-Result<NativeSocket> listen_loopback(std::uint16_t port) {
-  Result<NativeSocket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, port}, largest_backlog());
-  if (!listener) return listener;
-  if (Status status = set_non_blocking(*listener); !status.ok()) {
-    close_socket(*listener);
-    return std::unexpected(status.take_error());
-  }
-  return listener;
-}
-
-int run(std::span<char* const> args) {
+int run(std::span<char* const> args, Reporter& reporter) {
   auto command = parse_command_line(args.empty() ? args : args.subspan(1));
   if (!command) {
-    (void)write_stderr("frame-sink: " + command.error() + "\n" + kUsage);
+    reporter.fault(command.error(), kUsage);
     return 2;
   }
-  if (command->action == Action::kHelp) return print(std::string(kUsage) + kHelp);
-  if (command->action == Action::kVersion) return print("frame-sink " FC_VERSION "\n");
+  if (command->action == Action::kHelp) return print(reporter, std::string(kUsage) + kHelp);
+  if (command->action == Action::kVersion) return print(reporter, "frame-sink " FC_VERSION "\n");
   const Options& options = command->options;
   std::string where = "127.0.0.1:" + std::to_string(options.port);
-  Result<NativeSocket> listener = listen_loopback(options.port);
+  Result<Socket> listener = open_listener(Ipv4Address{kEndpointAddress, options.port});
   if (!listener) {
-    say("cannot listen on " + where + ": " + display_text(listener.error()));
+    reporter.fault("cannot listen on " + where + ": " + display_text(listener.error()));
     return 1;
   }
-  say("listening on " + where);
-  return serve(options, *listener);
+  reporter.note("listening on " + where);
+  // The line buffer is large: it lives on the heap, not the stack.
+  auto output = std::make_unique<LineOutput>(stdout_device(), stop_forced);
+  return serve(options, std::move(*listener), reporter, *output);
 }
 
 }  // namespace
@@ -70,11 +63,12 @@ int run(std::span<char* const> args) {
 
 int main(int argc, char** argv) {
   fc::receiver::prepare_receiver_process();  // first: nothing may take a standard stream's place
+  fc::receiver::Reporter reporter(fc::stderr_device(), fc::receiver::stop_forced);
   int status = 1;
   try {
-    status = fc::receiver::run({argv, static_cast<std::size_t>(argc)});
+    status = fc::receiver::run({argv, static_cast<std::size_t>(argc)}, reporter);
   } catch (const std::bad_alloc&) {
-    (void)fc::write_stderr("frame-sink: out of memory\n");
+    reporter.out_of_memory();
   } catch (const fc::PanicUnwind&) {
     status = 1;  // the network could not start; the diagnostic is out
   }

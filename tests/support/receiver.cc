@@ -5,8 +5,9 @@
 #include <future>
 #include <thread>
 
+#include "json/wire.h"
 #include "net/poller_testing.h"
-#include "net/socket_ops.h"
+#include "net/serving_ops.h"
 
 namespace fc::testing {
 namespace {
@@ -17,34 +18,33 @@ constexpr int kPollMilliseconds = 50;
 // A listener closed a moment ago may still hold its port for a short while
 // (under wine the close goes through the wine server), so a fixed port is
 // tried again for up to two seconds before it counts as taken.
-NativeSocket listen_loopback(std::uint16_t port, std::string* why) {
-  const Ipv4Address address{{127, 0, 0, 1}, port};
+Socket listen_loopback(std::uint16_t port, std::string* why) {
+  const Ipv4Address address{kEndpointAddress, port};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  Result<NativeSocket> listener = listen_on(address, 4);
+  Result<Socket> listener = open_listener(address);
   while (!listener && port != 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    listener = listen_on(address, 4);
+    listener = open_listener(address);
   }
-  if (listener) return *listener;
+  if (listener) return std::move(*listener);
   if (why) {
     *why = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (" +
            display_text(listener.error()) +
            "): another program holds the port; stop it and run the test again";
   }
-  return kNoSocket;
+  return Socket();
 }
 
 class ThreadReceiver final : public Receiver {
  public:
-  ThreadReceiver(NativeSocket listener, PeerBehaviour behaviour)
-      : listener_(listener), port_(local_port(listener).value_or(0)) {
+  ThreadReceiver(Socket listener, PeerBehaviour behaviour)
+      : listener_(std::move(listener)), port_(local_port(listener_.native()).value_or(0)) {
     thread_ = std::thread([this, behaviour] { serve(behaviour); });
   }
 
   ~ThreadReceiver() override {
     stop_ = true;
     thread_.join();
-    close_socket(listener_);
   }
 
   std::uint16_t port() const override { return port_; }
@@ -60,25 +60,24 @@ class ThreadReceiver final : public Receiver {
   }
 
  private:
-  NativeSocket accept_one() {
+  Socket accept_one() {
     while (!stop_) {
-      if (!readable_within(listener_, kPollMilliseconds)) continue;
-      Result<NativeSocket> socket = accept_connection(listener_);
-      if (socket) return *socket;
+      if (!readable_within(listener_.native(), kPollMilliseconds)) continue;
+      Result<Socket> socket = accept_connection(listener_.native());
+      if (socket) return std::move(*socket);
     }
-    return kNoSocket;
+    return Socket();
   }
 
   void serve(PeerBehaviour behaviour) {
-    NativeSocket socket = accept_one();
-    if (socket != kNoSocket) {
+    Socket socket = accept_one();
+    if (socket.valid()) {
       accepted_ = true;
       if (behaviour == PeerBehaviour::kResetAtOnce) {
-        (void)reset_on_close(socket);
+        (void)reset_on_close(socket.native());
       } else {
-        read_to_end(socket);
+        read_to_end(socket.native());
       }
-      close_socket(socket);
     }
     promise_.set_value();
   }
@@ -99,7 +98,7 @@ class ThreadReceiver final : public Receiver {
     }
   }
 
-  NativeSocket listener_;
+  Socket listener_;
   std::uint16_t port_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> accepted_{false};
@@ -114,16 +113,11 @@ class ThreadReceiver final : public Receiver {
 
 std::unique_ptr<Receiver> Receiver::listen(std::uint16_t port, PeerBehaviour behaviour,
                                            std::string* why) {
-  NativeSocket listener = listen_loopback(port, why);
-  if (listener == kNoSocket) return nullptr;
-  return std::make_unique<ThreadReceiver>(listener, behaviour);
+  Socket listener = listen_loopback(port, why);
+  if (!listener.valid()) return nullptr;
+  return std::make_unique<ThreadReceiver>(std::move(listener), behaviour);
 }
 
-bool port_is_free(std::uint16_t port) {
-  NativeSocket listener = listen_loopback(port, nullptr);
-  if (listener == kNoSocket) return false;
-  close_socket(listener);
-  return true;
-}
+bool port_is_free(std::uint16_t port) { return listen_loopback(port, nullptr).valid(); }
 
 }  // namespace fc::testing

@@ -5,10 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "json/wire.h"
+
 namespace fc::testing {
 
 /// The client's fixed endpoint port.
-inline constexpr std::uint16_t kClientPort = 12345;
+inline constexpr std::uint16_t kClientPort = kEndpointPort;
 
 /// What the receiver does with its one connection.
 enum class PeerBehaviour {

@@ -1,0 +1,88 @@
+// The requests to stop are blocked, and let in only inside waits: a signal
+// that came while the program was busy is delivered the moment it waits, and
+// cuts that wait short, so nothing need wake up now and then to look.
+//
+// A write to a standard stream may wait for ever (a stalled pipe, a paused
+// terminal). It lets the requests in too; a second request must end it even
+// if it lands just before the write begins to wait, where a flag set by the
+// handler would be looked at too late. So the handler jumps out of the write
+// instead, back to where it began.
+
+#include <setjmp.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "console/interrupts.h"
+#include "console/interrupts_posix.h"
+
+namespace fc {
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile sig_atomic_t g_count = 0;
+volatile sig_atomic_t g_escape_armed = 0;
+sigjmp_buf g_escape;
+sigset_t g_wait_mask;
+bool g_counting = false;
+
+void on_stop(int) {
+  if (g_count < 2) g_count = g_count + 1;
+  if (g_count >= 2 && g_escape_armed != 0) {
+    g_escape_armed = 0;
+    siglongjmp(g_escape, 1);
+  }
+}
+
+}  // namespace
+
+void count_interrupts() {
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int signal : kStopSignals) sigaddset(&stops, signal);
+  struct sigaction action{};
+  action.sa_handler = on_stop;
+  action.sa_mask = stops;  // one handler at a time
+  // No SA_RESTART: a wait cut short returns, to look at the count.
+  // Neither call can fail for these signals.
+  for (int signal : kStopSignals) (void)sigaction(signal, &action, nullptr);
+  sigset_t own;
+  (void)sigprocmask(SIG_BLOCK, &stops, &own);
+  g_wait_mask = own;
+  for (int signal : kStopSignals) sigdelset(&g_wait_mask, signal);
+  g_counting = true;
+  route_stream_writes(write_letting_interrupts_in, &g_wait_mask);
+}
+
+int interrupts() { return g_count; }
+
+int interrupt_check_milliseconds() { return -1; }
+
+const sigset_t* wait_signal_mask() { return g_counting ? &g_wait_mask : nullptr; }
+
+ssize_t write_letting_interrupts_in(int fd, const void* bytes, std::size_t size) {
+  if (!g_counting) return write(fd, bytes, size);
+  if (g_count >= 2) {
+    errno = ECANCELED;
+    return -1;
+  }
+  // The mask saved here, with the requests blocked, is the one the jump
+  // restores.
+  if (sigsetjmp(g_escape, 1) != 0) {
+    errno = ECANCELED;
+    return -1;
+  }
+  sigset_t held;
+  g_escape_armed = 1;
+  (void)sigprocmask(SIG_SETMASK, &g_wait_mask, &held);
+  ssize_t written = write(fd, bytes, size);
+  int error = errno;
+  (void)sigprocmask(SIG_SETMASK, &held, nullptr);
+  g_escape_armed = 0;
+  errno = error;
+  return written;
+}
+
+}  // namespace fc
