@@ -95,6 +95,10 @@ set(fc_unit_test_sources
     src/net/host_text_test.cc
     src/net/socket_address_test.cc
     src/net/tcp_client_stream_test.cc
+    src/receiver/connections_test.cc
+    src/receiver/deadlines_test.cc
+    src/receiver/frame_reader_test.cc
+    src/receiver/frame_scan_test.cc
     src/receiver/line_output_test.cc
     src/receiver/options_test.cc)
 set(fc_unit_test_posix_sources
