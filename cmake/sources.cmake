@@ -127,7 +127,8 @@ set(fc_e2e_sources
     tests/stream_e2e_test.cc
     tests/support/client_checks.cc
     tests/support/paths.cc
-    tests/support/receiver.cc)
+    tests/support/receiver.cc
+    tests/support/sink_process.cc)
 set(fc_e2e_posix_sources
     tests/abnormal_end_e2e_posix_test.cc
     tests/empty_root_e2e_posix_test.cc

@@ -33,6 +33,10 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog);
 /// how the receiver and the tests' own receiver listen.
 Result<Socket> open_listener(const SocketAddress& address);
 
+/// How many connections wait on a listener to be accepted, where the system
+/// tells (Linux); an error elsewhere.
+Result<std::size_t> connections_waiting(NativeSocket listener);
+
 /// The port the socket is bound to.
 Result<std::uint16_t> local_port(NativeSocket socket);
 

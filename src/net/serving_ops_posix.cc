@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,6 +44,17 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog) {
     return std::unexpected(last_socket_error());
   }
   return socket;
+}
+
+// For a listener, Linux counts the connections not yet accepted in
+// tcpi_unacked.
+Result<std::size_t> connections_waiting(NativeSocket listener) {
+  tcp_info info{};
+  socklen_t length = sizeof info;
+  if (getsockopt(fd_of(listener), IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
+    return std::unexpected(last_socket_error());
+  }
+  return info.tcpi_unacked;
 }
 
 Result<std::uint16_t> local_port(NativeSocket socket) {

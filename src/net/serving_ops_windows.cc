@@ -44,6 +44,11 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog) {
   return socket;
 }
 
+// Winsock does not tell.
+Result<std::size_t> connections_waiting(NativeSocket) {
+  return std::unexpected(IoError::from_kind(ErrorKind::Unsupported));
+}
+
 Result<std::uint16_t> local_port(NativeSocket socket) {
   sockaddr_storage storage;
   std::memset(&storage, 0, sizeof storage);

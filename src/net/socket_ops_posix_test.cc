@@ -91,6 +91,19 @@ TEST(ListenOn, ClosesTheSocketWhenThePortIsTaken) {
   EXPECT_EQ(lowest_free(), before) << "a descriptor was left open";
 }
 
+// Connections not yet accepted are counted, so that a receiver that closes
+// its listener can say how many it leaves.
+TEST(ListenOn, CountsTheConnectionsWaiting) {
+  Result<Socket> listener = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 8);
+  ASSERT_TRUE(listener.has_value());
+  Ipv4Address address{{127, 0, 0, 1}, local_port(listener->native()).value_or(0)};
+  std::vector<Socket> peers;
+  for (int i = 0; i < 3; ++i) peers.emplace_back(connect_address(address).value_or(kNoSocket));
+  EXPECT_EQ(connections_waiting(listener->native()).value_or(0), 3u);
+  Result<Socket> taken = accept_connection(listener->native());
+  EXPECT_EQ(connections_waiting(listener->native()).value_or(0), 2u);
+}
+
 bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
 
 // In a child process: frees the standard slots given, sets the descriptor

@@ -43,6 +43,7 @@ Wants FrameReader::take(PeerFrames& peer, StreamEnd end) {
   // Lines go out at the end of each turn, so that a frame is printed as soon
   // as it is whole.
   if (!flushed(peer)) step.turn = Turn::kEnded;
+  if (!step.more) peer.taken_ = false;
   check(peer);
   return answer(peer, step.turn, step.more);
 }
@@ -103,9 +104,12 @@ FrameReader::Step FrameReader::look_at_rest(PeerFrames& peer, std::span<const st
   }
   bool waits_on = all_seen && end == StreamEnd::kOpen;
   if (waits_on) {
+    // Bytes taken before it may leave its block of the system's buffer held
+    // while no more can come.
+    bool pinned = early || position > 0 || peer.taken_;
     std::size_t held = 0;
-    if (!early && !hold(peer, whole, &held)) return {Turn::kEnded};
-    if (early || held < whole) return take_short(peer, rest, position);
+    if (!pinned && !hold(peer, whole, &held)) return {Turn::kEnded};
+    if (pinned || held < whole) return take_short(peer, rest, position);
   }
   if (!consume(peer, position)) return {Turn::kEnded};
   enter(peer, FrameState::kHeld);
@@ -164,6 +168,7 @@ FrameReader::Step FrameReader::read_prefix(PeerFrames& peer, StreamEnd end) {
   if (!got) return read_failed(peer, got.error());
   if (*got == 0) return end_inside(peer);
   peer.prefix_taken_ = static_cast<std::uint8_t>(peer.prefix_taken_ + *got);
+  peer.taken_ = true;
   if (peer.prefix_taken_ < kPrefix) return {Turn::kHeard};
   Step step = after_prefix(peer, end);
   if (step.turn == Turn::kNothing) step.turn = Turn::kHeard;
@@ -197,6 +202,7 @@ FrameReader::Step FrameReader::read_payload(PeerFrames& peer) {
   if (!got) return read_failed(peer, got.error());
   if (*got == 0) return end_inside(peer);
   peer.seen_ += *got;
+  peer.taken_ = true;
   bool more = *got == asked;
   if (peer.seen_ < peer.length_) return {Turn::kHeard, more};
   bool printed = print(peer, peer.buffer_.bytes());
@@ -382,6 +388,7 @@ bool FrameReader::consume(PeerFrames& peer, std::size_t count) {
       return false;
     }
     count -= *got;
+    peer.taken_ = true;
   }
   return true;
 }

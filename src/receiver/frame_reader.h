@@ -37,10 +37,12 @@
 //             all came -> printed -> on as from kBetween; woken before that
 //             -> kTaken.
 //   kTaken    a short frame, or a prefix, that the system may not hold whole:
-//             it woke the reader before the frame could be whole (its buffer
-//             for the connection full, say, of a few bytes left in a block
-//             made for many) or said it holds less. Taken in as it comes, into
-//             memory of its own, not from the budget: it never waits.
+//             it follows bytes just taken from the system (a few bytes left
+//             in a block made for many fill its buffer for the connection,
+//             and nothing would wake the reader), or the system woke the
+//             reader before the frame could be whole, or said it holds less.
+//             Taken in as it comes, into memory of its own, not from the
+//             budget: it never waits.
 //             all came -> printed -> kBetween; a long frame's prefix ->
 //             kLong or kWaiting, as from kBetween.
 //   kWaiting  a long frame's prefix taken; its payload stays with the system
@@ -104,6 +106,7 @@ class PeerFrames {
   bool watched_ = false;                  // kWaiting: woken once its whole payload waits
   bool lent_ = false;                     // kLong: its room is lent beyond the budget
   bool asked_ = false;                    // kHeld: the system wakes the reader once it can be whole
+  bool taken_ = false;                    // bytes were taken from the system since it last waited
   std::uint8_t prefix_taken_ = 0;         // kTaken: bytes of the prefix
   std::array<std::uint8_t, 4> prefix_{};  // kTaken: the prefix taken in
   std::uint32_t length_ = 0;

@@ -72,6 +72,13 @@ char* show(std::span<const std::uint8_t> bytes, char* out) {
 
 }  // namespace
 
+std::string shown_text(std::string_view bytes) {
+  std::string text(bytes.size() * kLongestJsonEscape + kSpill, '\0');
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  text.resize(static_cast<std::size_t>(show({data, bytes.size()}, text.data()) - text.data()));
+  return text;
+}
+
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
   if (Status status = end_cut_line(); !status.ok()) return failed(std::move(status), false);
   // The payload goes in as pieces that fit the buffer even if every byte

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "console/buffered_output.h"
@@ -52,6 +53,11 @@ class LineOutput {
   std::uint64_t lines_dropped_ = 0;
   bool cut_ = false;  // a failed write left a line without its end
 };
+
+/// Bytes as a line shows them: those below 0x20 and 0x7F as JSON escapes,
+/// every other byte as it is. For any text of a peer's or a user's that a
+/// message shows.
+std::string shown_text(std::string_view bytes);
 
 }  // namespace fc::receiver
 

@@ -6,6 +6,8 @@
 #include <utility>
 #include <string_view>
 
+#include "receiver/line_output.h"
+
 namespace fc::receiver {
 
 const char kUsage[] =
@@ -64,10 +66,12 @@ std::optional<std::uint32_t> read_number(std::string_view text, const NumberOpti
   return static_cast<std::uint32_t>(value);
 }
 
+// The value is shown as a payload is, so that no control byte of it reaches
+// the terminal.
 std::string not_a(const NumberOption& option, std::string_view text) {
-  return std::string(option.name) + ": " + std::string(text) + " is not " +
-         std::string(option.noun) + " (" + std::to_string(option.low) + " to " +
-         std::to_string(option.high) + ")";
+  std::string value = text.empty() ? "an empty value" : shown_text(text);
+  return std::string(option.name) + ": " + value + " is not " + std::string(option.noun) + " (" +
+         std::to_string(option.low) + " to " + std::to_string(option.high) + ")";
 }
 
 }  // namespace
@@ -82,17 +86,30 @@ std::expected<Command, std::string> parse_command_line(std::span<char* const> ar
       {&kIdle, &options.idle_seconds},
       {&kFrame, &options.frame_seconds},
       {&kMemory, &options.memory_mib}};
+  bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
+    if (options_ended) return std::unexpected(shown_text(arg) + ": unexpected argument");
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
     if (arg == "--help" || arg == "--version") {
       command.action = arg == "--help" ? Action::kHelp : Action::kVersion;
       return command;
     }
+    // --name=value, as GNU programs take it, or --name value.
+    std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
+    std::string_view name = arg.substr(0, equals);
     const auto* number = std::find_if(std::begin(numbers), std::end(numbers),
-                                      [&](const auto& entry) { return entry.first->name == arg; });
-    if (number == std::end(numbers)) return std::unexpected(std::string(arg) + ": unknown option");
-    if (i + 1 == args.size()) return std::unexpected(std::string(arg) + ": needs a value");
-    std::string_view text = args[++i];
+                                      [&](const auto& entry) { return entry.first->name == name; });
+    if (number == std::end(numbers)) {
+      return std::unexpected(shown_text(name) + ": unknown option");
+    }
+    if (equals == std::string_view::npos && i + 1 == args.size()) {
+      return std::unexpected(std::string(name) + ": needs a value");
+    }
+    std::string_view text = equals == std::string_view::npos ? args[++i] : arg.substr(equals + 1);
     std::optional<std::uint32_t> value = read_number(text, *number->first);
     if (!value) return std::unexpected(not_a(*number->first, text));
     *number->second = *value;

@@ -32,9 +32,11 @@ extern const char kUsage[];
 /// What follows the usage in --help.
 extern const char kHelp[];
 
-/// The command line (without the program's name) read; --help and --version
-/// take effect where they stand. A fault is told as the option and why, as in
-/// "--port: 70000 is not a port (1 to 65535)".
+/// The command line (without the program's name) read: each option as
+/// "--name value" or "--name=value", "--" ending the options; --help and
+/// --version take effect where they stand. A fault is told as the option and
+/// why, as in "--port: 70000 is not a port (1 to 65535)", the text given
+/// shown as a payload is, its control bytes escaped.
 std::expected<Command, std::string> parse_command_line(std::span<char* const> args);
 
 }  // namespace fc::receiver

@@ -116,6 +116,8 @@ class Server {
   int wait_milliseconds(SteadyTime now) const;
   void accept_waiting(SteadyTime now);
   void rest(SteadyTime now);
+  void end_rest();
+  void close_waiting();
   void close_listener();
   int stopped_at_once();
 
@@ -141,7 +143,7 @@ int Server::run() {
   if (stop_forced()) return stopped_at_once();
   connections_.close_all(true);
   connections_.erase_closed();
-  close_listener();
+  close_waiting();
   if (Status status = output_.finish(); !status.ok()) {
     reporter_.fault("cannot write to standard output: " + display_text(status.error()));
   }
@@ -161,6 +163,9 @@ bool Server::done() {
   }
   if (!connections_.empty()) return false;
   if (!stopping_ || !listener_.valid()) return !listener_.valid();
+  // Descriptors freed as connections ended: the rest ends, and those still
+  // waiting are taken.
+  end_rest();
   std::uint64_t taken = connections_.taken();
   accept_waiting(now());
   return connections_.taken() == taken;
@@ -171,10 +176,7 @@ bool Server::done() {
 // itself failed.
 bool Server::turn() {
   SteadyTime start = now();
-  if (resting_ && (start >= rest_end_ || stopping_)) {
-    resting_ = false;
-    (void)poller_.change(listener_.native(), Watch::kInput, kListenerToken);
-  }
+  if (start >= rest_end_ || stopping_) end_rest();
   int timeout = connections_.looking_again() ? 0 : wait_milliseconds(start);
   Result<std::span<const PollEvent>> events = poller_.wait(timeout);
   if (!events) {
@@ -232,10 +234,25 @@ void Server::accept_waiting(SteadyTime now) {
   if (!accepting()) close_listener();
 }
 
+void Server::end_rest() {
+  if (!resting_) return;
+  resting_ = false;
+  (void)poller_.change(listener_.native(), Watch::kInput, kListenerToken);
+}
+
 void Server::rest(SteadyTime now) {
   resting_ = true;
   rest_end_ = now + kAcceptRest;
   (void)poller_.change(listener_.native(), Watch::kFailure, kListenerToken);
+}
+
+// The connections still waiting to be taken are closed with the listener,
+// and told by their count where the system can tell it.
+void Server::close_waiting() {
+  if (!listener_.valid()) return;
+  std::size_t left = connections_waiting(listener_.native()).value_or(0);
+  close_listener();
+  if (left > 0) reporter_.fault(counted(left, "connection") + " waiting to be taken closed unread");
 }
 
 void Server::close_listener() {

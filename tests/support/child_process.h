@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fc::testing {
@@ -20,28 +22,36 @@ enum class StreamSetup {
 };
 
 struct ChildOptions {
-  std::vector<std::string> args;
+  std::vector<std::string> args = {};
   StreamSetup in = StreamSetup::kCapture;  // kCapture: an empty pipe
   StreamSetup out = StreamSetup::kCapture;
   StreamSetup err = StreamSetup::kCapture;
-  std::string out_file;
-  std::string err_file;
+  std::string out_file = {};
+  std::string err_file = {};
   std::uintptr_t dangling_value = 0;  ///< the handle value for kDangling
   /// POSIX only: limits set in the child before the program starts (its
   /// descriptor limit and its file-size limit in bytes); -1 keeps the runner's.
   long open_files_limit = -1;
   long file_size_limit = -1;
-  /// POSIX only: once this turns true the child is asked to stop (SIGINT).
-  const std::atomic<bool>* interrupt_when = nullptr;
+  /// POSIX only: the child is sent `signal` (SIGINT when 0) each time this
+  /// count goes up.
+  const std::atomic<int>* signals = nullptr;
+  int signal = 0;
   /// How long the reader of a captured standard output waits before it
   /// reads, as a consumer that stalls would.
   int out_pause_ms = 0;
+  /// How long the reader of a captured standard error, once it has read the
+  /// first line, waits before it reads on.
+  int err_pause_ms = 0;
+  /// Each piece of a captured standard error as it is read, on the runner's
+  /// thread: how a test learns that a program listens.
+  std::function<void(std::string_view)> on_err = {};
   /// POSIX: a full standard output pipe refuses writes rather than blocking
   /// them (O_NONBLOCK), as one shared with a program that set it does.
   bool out_non_blocking = false;
   /// POSIX: system calls made to fail, as strace's -e inject= takes them
   /// ("socket:error=EINVAL:when=1"); the program then runs under strace.
-  std::string inject;
+  std::string inject = {};
   int timeout_seconds = 30;
 };
 

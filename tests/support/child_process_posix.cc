@@ -88,32 +88,60 @@ double now_seconds() {
 
 // Reads both capture pipes until they close (each is closed, and set to -1,
 // at its end) or the deadline passes. Standard output is left unread for the
-// pause asked for, and the child is interrupted once asked to.
+// pause asked for, standard error for its pause after its first line, and
+// the child is sent a signal each time one is asked for.
 bool drain(Pipe& out, Pipe& err, pid_t pid, const ChildOptions& options, ChildResult* result,
            double deadline) {
   int* fds[2] = {&out.read, &err.read};
   std::string* sinks[2] = {&result->out, &result->err};
-  double out_from = now_seconds() + options.out_pause_ms / 1000.0;
-  bool interrupt_pending = options.interrupt_when != nullptr;
+  double paused_until[2] = {now_seconds() + options.out_pause_ms / 1000.0, 0};
+  bool err_paused = false;
+  int signals_sent = 0;
+  double next_signal = 0;
+  int signal = options.signal == 0 ? SIGINT : options.signal;
   while (*fds[0] >= 0 || *fds[1] >= 0) {
     double now = now_seconds();
     if (now >= deadline) return false;
-    if (interrupt_pending && options.interrupt_when->load()) {
-      kill(pid, SIGINT);
-      interrupt_pending = false;
+    // A tenth of a second apart, as a person's, so that none merges with one
+    // still pending.
+    if (options.signals != nullptr && signals_sent < options.signals->load() &&
+        now >= next_signal) {
+      kill(pid, signal);
+      ++signals_sent;
+      next_signal = now + 0.1;
     }
-    bool out_paused = now < out_from;
-    double wait = std::min(deadline, out_paused ? out_from : deadline) - now;
-    if (interrupt_pending) wait = std::min(wait, 0.02);
-    pollfd entries[2] = {{out_paused ? -1 : *fds[0], POLLIN, 0}, {*fds[1], POLLIN, 0}};
+    // A pause is for a consumer that stalls while the child writes: once the
+    // child has ended, what it wrote is read at once.
+    siginfo_t ended{};
+    if (std::max(paused_until[0], paused_until[1]) > now &&
+        waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == pid) {
+      paused_until[0] = paused_until[1] = 0;
+    }
+    double wait = deadline - now;
+    pollfd entries[2];
+    for (int i = 0; i < 2; ++i) {
+      bool paused = now < paused_until[i];
+      if (paused) wait = std::min(wait, paused_until[i] - now);
+      entries[i] = {paused ? -1 : *fds[i], POLLIN, 0};
+    }
+    if (options.signals != nullptr) wait = std::min(wait, 0.02);
     int ready = poll(entries, 2, static_cast<int>(wait * 1000) + 1);
     if (ready < 0 && errno != EINTR) return false;
     for (int i = 0; i < 2; ++i) {
       if (entries[i].fd < 0 || entries[i].revents == 0) continue;
+      // Standard error is read a byte at a time up to its first line, so
+      // that a pause after it leaves the rest unread.
       char buffer[4096];
-      ssize_t n = read(*fds[i], buffer, sizeof buffer);
+      std::size_t asked = i == 1 && options.err_pause_ms > 0 && !err_paused ? 1 : sizeof buffer;
+      ssize_t n = read(*fds[i], buffer, asked);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<std::size_t>(n));
+        if (i == 1 && options.on_err) options.on_err({buffer, static_cast<std::size_t>(n)});
+        if (i == 1 && asked == 1 && buffer[0] == '\n') {
+          err_paused = true;
+          paused_until[1] = now_seconds() + options.err_pause_ms / 1000.0;
+        }
       } else if (n == 0 || errno != EINTR) {
         close_fd(*fds[i]);
       }

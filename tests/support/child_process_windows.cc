@@ -138,10 +138,14 @@ Handle inheritable_copy(const Handle& handle) {
   return Handle(copy);
 }
 
-void read_all(HANDLE pipe, std::string* sink) {
+void read_all(HANDLE pipe, std::string* sink,
+              const std::function<void(std::string_view)>& on_read = {}) {
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) sink->append(buffer, got);
+  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    sink->append(buffer, got);
+    if (on_read) on_read({buffer, got});
+  }
 }
 
 // Only one child is being created at a time, so that no child inherits the
@@ -151,8 +155,8 @@ std::mutex g_spawn_mutex;
 }  // namespace
 
 ChildResult run_native(const std::string& program, const ChildOptions& options) {
-  if (options.open_files_limit >= 0 || options.file_size_limit >= 0 ||
-      options.interrupt_when != nullptr) {
+  if (options.open_files_limit >= 0 || options.file_size_limit >= 0 || options.signals != nullptr ||
+      options.err_pause_ms > 0) {
     throw std::runtime_error("limits for the child and interrupting it exist only on POSIX");
   }
   Handle out_read, err_read, unused;
@@ -199,7 +203,7 @@ ChildResult run_native(const std::string& program, const ChildOptions& options) 
     if (out_read.get() != nullptr) read_all(out_read.get(), &result.out);
   });
   std::thread err_reader([&] {
-    if (err_read.get() != nullptr) read_all(err_read.get(), &result.err);
+    if (err_read.get() != nullptr) read_all(err_read.get(), &result.err, options.on_err);
   });
   DWORD wait =
       WaitForSingleObject(process_handle.get(), static_cast<DWORD>(options.timeout_seconds) * 1000);
