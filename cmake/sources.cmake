@@ -24,6 +24,7 @@ set(fc_core_sources
     src/error/windows_codes.cc
     src/error/windows_message.cc
     src/json/frame_prefix.cc
+    src/json/json_compact.cc
     src/json/json_error.cc
     src/json/json_writer.cc
     src/main/line_writer.cc
@@ -87,6 +88,7 @@ set(fc_unit_test_sources
     src/error/message_text_test.cc
     src/error/windows_codes_test.cc
     src/error/windows_message_test.cc
+    src/json/json_compact_test.cc
     src/json/json_error_test.cc
     src/json/json_writer_test.cc
     src/main/line_writer_test.cc
