@@ -23,6 +23,7 @@ set(fc_core_sources
     src/error/message_text.cc
     src/error/windows_codes.cc
     src/error/windows_message.cc
+    src/json/base64.cc
     src/json/frame_prefix.cc
     src/json/json_compact.cc
     src/json/json_error.cc
@@ -88,6 +89,7 @@ set(fc_unit_test_sources
     src/error/message_text_test.cc
     src/error/windows_codes_test.cc
     src/error/windows_message_test.cc
+    src/json/base64_test.cc
     src/json/json_compact_test.cc
     src/json/json_error_test.cc
     src/json/json_writer_test.cc

@@ -1,0 +1,58 @@
+#include "json/base64.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace fc {
+namespace {
+
+std::string encoded(std::string_view bytes) {
+  std::string out(base64_length(bytes.size()), '?');
+  std::size_t size = base64_encode(
+      {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, out.data());
+  EXPECT_EQ(size, out.size());
+  return out;
+}
+
+// RFC 4648's own examples, every char of the alphabet, and the padding
+// after each length of the last group.
+TEST(Base64, Table) {
+  struct Case {
+    std::string_view bytes;
+    std::string_view text;
+  };
+  // The 6-bit values 0 to 63 in turn.
+  const std::string_view alphabet_bytes(
+      "\x00\x10\x83\x10\x51\x87\x20\x92\x8b\x30\xd3\x8f\x41\x14\x93\x51"
+      "\x55\x97\x61\x96\x9b\x71\xd7\x9f\x82\x18\xa3\x92\x59\xa7\xa2\x9a"
+      "\xab\xb2\xdb\xaf\xc3\x1c\xb3\xd3\x5d\xb7\xe3\x9e\xbb\xf3\xdf\xbf",
+      48);
+  const Case cases[] = {
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {alphabet_bytes, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"},
+      {"\xff\xff\xff\xff", "/////w=="},
+  };
+  for (const Case& c : cases) EXPECT_EQ(encoded(c.bytes), c.text) << c.text;
+}
+
+// Pieces of a multiple of 3 bytes, then the rest, give the text of the whole.
+TEST(Base64, InPieces) {
+  const std::string_view bytes = "Many hands make light work.";
+  std::string out(base64_length(bytes.size()), '?');
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  std::size_t size = base64_encode({data, 3}, out.data());
+  size += base64_encode({data + 3, 12}, out.data() + size);
+  size += base64_encode({data + 15, bytes.size() - 15}, out.data() + size);
+  EXPECT_EQ(out.substr(0, size), "TWFueSBoYW5kcyBtYWtlIGxpZ2h0IHdvcmsu");
+}
+
+}  // namespace
+}  // namespace fc
