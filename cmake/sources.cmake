@@ -43,7 +43,8 @@ set(fc_core_sources
     src/receiver/line_output.cc
     src/receiver/options.cc
     src/receiver/reporter.cc
-    src/receiver/server.cc)
+    src/receiver/server.cc
+    src/receiver/timestamp.cc)
 set(fc_core_posix_sources
     src/console/interrupts_posix.cc
     src/console/process_posix.cc
@@ -104,7 +105,8 @@ set(fc_unit_test_sources
     src/receiver/frame_reader_test.cc
     src/receiver/frame_scan_test.cc
     src/receiver/line_output_test.cc
-    src/receiver/options_test.cc)
+    src/receiver/options_test.cc
+    src/receiver/timestamp_test.cc)
 set(fc_unit_test_posix_sources
     src/console/std_streams_posix_test.cc
     src/error/os_error_posix_test.cc
