@@ -41,6 +41,7 @@ set(fc_core_sources
     src/receiver/frame_reader.cc
     src/receiver/frame_scan.cc
     src/receiver/hex_dump.cc
+    src/receiver/length_diagnosis.cc
     src/receiver/line_output.cc
     src/receiver/options.cc
     src/receiver/reporter.cc
@@ -106,6 +107,7 @@ set(fc_unit_test_sources
     src/receiver/frame_reader_test.cc
     src/receiver/frame_scan_test.cc
     src/receiver/hex_dump_test.cc
+    src/receiver/length_diagnosis_test.cc
     src/receiver/line_output_test.cc
     src/receiver/options_test.cc
     src/receiver/timestamp_test.cc)
