@@ -202,7 +202,84 @@ std::optional<Ipv6Address> read_ipv6_socket_address(Reader& reader) {
   return Ipv6Address{*bytes, *port, 0, scope_id};
 }
 
+void append_ipv4(const std::uint8_t* bytes, std::string& out) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (i > 0) out += '.';
+    out += std::to_string(bytes[i]);
+  }
+}
+
+// The group in lowercase hex without leading zeros.
+void append_group(std::uint16_t group, std::string& out) {
+  constexpr char kHexDigits[] = "0123456789abcdef";
+  int shift = 12;
+  while (shift > 0 && (group >> shift) == 0) shift -= 4;
+  for (; shift >= 0; shift -= 4) out += kHexDigits[(group >> shift) & 0xf];
+}
+
+// The longest run of two or more zero groups, the first of equal ones:
+// `length` 0 when there is none.
+struct ZeroRun {
+  std::size_t first = 0;
+  std::size_t length = 0;
+};
+
+ZeroRun longest_zero_run(const std::array<std::uint16_t, 8>& groups) {
+  ZeroRun longest;
+  for (std::size_t i = 0; i < groups.size();) {
+    std::size_t end = i;
+    while (end < groups.size() && groups[end] == 0) ++end;
+    if (end - i >= 2 && end - i > longest.length) longest = {i, end - i};
+    i = end == i ? i + 1 : end;
+  }
+  return longest;
+}
+
+void append_ipv6(const Ipv6Bytes& bytes, std::string& out) {
+  std::array<std::uint16_t, 8> groups{};
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    groups[i] = static_cast<std::uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+  }
+  const bool mapped = groups[0] == 0 && groups[1] == 0 && groups[2] == 0 && groups[3] == 0 &&
+                      groups[4] == 0 && groups[5] == 0xffff;
+  if (mapped) {
+    out += "::ffff:";
+    append_ipv4(&bytes[12], out);
+    return;
+  }
+  const ZeroRun run = longest_zero_run(groups);
+  for (std::size_t i = 0; i < groups.size();) {
+    if (run.length != 0 && i == run.first) {
+      out += "::";
+      i += run.length;
+      continue;
+    }
+    if (i > 0 && out.back() != ':') out += ':';
+    append_group(groups[i++], out);
+  }
+}
+
 }  // namespace
+
+std::string socket_address_text(const SocketAddress& address) {
+  std::string text;
+  if (const auto* v4 = std::get_if<Ipv4Address>(&address)) {
+    append_ipv4(v4->bytes.data(), text);
+    text += ':';
+    text += std::to_string(v4->port);
+    return text;
+  }
+  const auto& v6 = std::get<Ipv6Address>(address);
+  text += '[';
+  append_ipv6(v6.bytes, text);
+  if (v6.scope_id != 0) {
+    text += '%';
+    text += std::to_string(v6.scope_id);
+  }
+  text += "]:";
+  text += std::to_string(v6.port);
+  return text;
+}
 
 std::optional<SocketAddress> parse_socket_address(std::string_view text) {
   Reader v4_reader(text);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -32,6 +33,13 @@ using SocketAddress = std::variant<Ipv4Address, Ipv6Address>;
 /// "[ipv6%scope]:port". No match is not an error; it sends the caller on to
 /// name resolution. Makes no system call.
 std::optional<SocketAddress> parse_socket_address(std::string_view text);
+
+/// The address as text that parse_socket_address reads back: "a.b.c.d:port",
+/// or "[ipv6%scope]:port" with the address in RFC 5952's form (lowercase, the
+/// longest run of two or more zero groups as "::", an IPv4-mapped address's
+/// last 32 bits dotted) and the scope only when it is not 0. The flow
+/// information is left out.
+std::string socket_address_text(const SocketAddress& address);
 
 }  // namespace fc
 

@@ -165,5 +165,40 @@ TEST(ParseSocketAddress, WrittenOutAddressesReadBack) {
   }
 }
 
+// Each text reads back as its address, the flow information aside.
+TEST(SocketAddressText, Table) {
+  struct Row {
+    SocketAddress address;
+    std::string_view text;
+  };
+  Ipv6Address with_flow = ipv6({0xfe80, 0, 0, 0, 0, 0, 0, 1}, 80, 7);
+  with_flow.flow_info = 9;
+  const Row rows[] = {
+      {v4(127, 0, 0, 1, 54321), "127.0.0.1:54321"},
+      {v4(0, 0, 0, 0, 0), "0.0.0.0:0"},
+      {v4(255, 255, 255, 255, 65535), "255.255.255.255:65535"},
+      {ipv6({0, 0, 0, 0, 0, 0, 0, 0}, 0), "[::]:0"},
+      {ipv6({0, 0, 0, 0, 0, 0, 0, 1}, 80), "[::1]:80"},
+      {ipv6({1, 0, 0, 0, 0, 0, 0, 0}, 1), "[1::]:1"},
+      {ipv6({1, 0, 0, 2, 0, 0, 0, 3}, 1), "[1:0:0:2::3]:1"},
+      {ipv6({1, 0, 0, 2, 0, 0, 3, 4}, 1), "[1::2:0:0:3:4]:1"},
+      {ipv6({0, 1, 2, 3, 4, 5, 6, 0}, 1), "[0:1:2:3:4:5:6:0]:1"},
+      {ipv6({0x1000, 0x100, 0x10, 0xabcd, 0, 0, 0, 0xf}, 1), "[1000:100:10:abcd::f]:1"},
+      {ipv6({0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff}, 65535, 4294967295u),
+       "[ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295]:65535"},
+      {with_flow, "[fe80::1%7]:80"},
+      {ipv6({0, 0, 0, 0, 0, 0xffff, 0x0102, 0x0304}, 80), "[::ffff:1.2.3.4]:80"},
+      {ipv6({0, 0, 0, 0, 0, 0xffff, 0, 0}, 80), "[::ffff:0.0.0.0]:80"},
+      {ipv6({0, 0, 0, 0, 0, 0xfffe, 0x0102, 0x0304}, 80), "[::fffe:102:304]:80"},
+      {ipv6({0, 0, 0, 0, 1, 0xffff, 0x0102, 0x0304}, 80), "[::1:ffff:102:304]:80"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(socket_address_text(row.address), row.text);
+    SocketAddress back = row.address;
+    if (auto* v6 = std::get_if<Ipv6Address>(&back)) v6->flow_info = 0;
+    EXPECT_EQ(parse_socket_address(row.text), back) << row.text;
+  }
+}
+
 }  // namespace
 }  // namespace fc
