@@ -163,28 +163,26 @@ bool read_name(Cursor& in) {
   return in.take(':');
 }
 
-// The arrays and objects open around the reading position, innermost last:
-// one bit each, set for an object. A fixed array rather than recursion, so
-// that the depth costs no stack.
+// The arrays and objects open around the reading position, innermost last.
+// A fixed array rather than recursion, so that the depth costs no stack; left
+// unset, as only the places pushed are read, so that a short text costs no
+// clearing of it.
 class Nesting {
  public:
   std::size_t depth() const { return depth_; }
-  bool in_object() const { return (bits_[(depth_ - 1) / 64] >> ((depth_ - 1) % 64)) & 1; }
+  bool in_object() const { return objects_[depth_ - 1]; }
 
   /// False when kJsonMaxDepth are open already.
   bool push(bool object) {
     if (depth_ == kJsonMaxDepth) return false;
-    std::uint64_t bit = std::uint64_t{1} << (depth_ % 64);
-    std::uint64_t& word = bits_[depth_ / 64];
-    word = object ? word | bit : word & ~bit;
-    ++depth_;
+    objects_[depth_++] = object;
     return true;
   }
 
   void pop() { --depth_; }
 
  private:
-  std::array<std::uint64_t, (kJsonMaxDepth + 63) / 64> bits_{};
+  std::array<bool, kJsonMaxDepth> objects_;
   std::size_t depth_ = 0;
 };
 

@@ -14,13 +14,11 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
 
 // `depth` arrays and objects in turn, one inside the next, around `inner`.
 std::string nested(std::size_t depth, std::string_view inner) {
-  std::string open;
-  std::string close;
-  for (std::size_t i = 0; i < depth; ++i) {
-    open += i % 2 == 0 ? "[" : "{\"\":";
-    close.insert(0, i % 2 == 0 ? "]" : "}");
-  }
-  return open + std::string(inner) + close;
+  std::string text;
+  for (std::size_t i = 0; i < depth; ++i) text += i % 2 == 0 ? "[" : "{\"\":";
+  text += inner;
+  for (std::size_t i = depth; i-- > 0;) text += i % 2 == 0 ? ']' : '}';
+  return text;
 }
 
 TEST(IsJsonText, Table) {
