@@ -1,6 +1,11 @@
 #include "receiver/length_diagnosis.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <string_view>
+
+#include "json/frame_prefix.h"
 
 namespace fc::receiver {
 namespace {
@@ -13,11 +18,9 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr std::string_view kRequestStarts[] = {"GET ", "POST", "PUT ", "HEAD", "DELE",
                                                "OPTI", "PATC", "CONN", "TRAC"};
 
-bool starts_with(Prefix prefix, std::string_view four) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    if (prefix[i] != static_cast<std::uint8_t>(four[i])) return false;
-  }
-  return true;
+// Whether the prefix is the four chars `four`.
+bool is(Prefix prefix, std::string_view four) {
+  return std::memcmp(prefix.data(), four.data(), prefix.size()) == 0;
 }
 
 bool is_printable(std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7e; }
@@ -39,24 +42,21 @@ std::string foreign(std::string_view protocol) {
 // What the bytes look like, ending the sentence; empty when nothing.
 std::string resemblance(Prefix prefix, std::uint32_t limit) {
   for (std::string_view start : kRequestStarts) {
-    if (starts_with(prefix, start)) return foreign("an HTTP request");
+    if (is(prefix, start)) return foreign("an HTTP request");
   }
-  if (starts_with(prefix, "PRI ")) return foreign("an HTTP/2 connection preface");
-  if (starts_with(prefix, "HTTP")) return foreign("an HTTP response");
+  if (is(prefix, "PRI ")) return foreign("an HTTP/2 connection preface");
+  if (is(prefix, "HTTP")) return foreign("an HTTP response");
   // A record's content type (change_cipher_spec to application_data), then
   // the major and minor numbers of SSL 3.0 to TLS 1.3.
   if (prefix[0] >= 0x14 && prefix[0] <= 0x17 && prefix[1] == 0x03 && prefix[2] <= 0x04) {
     return foreign(prefix[0] == 0x16 ? "a TLS handshake" : "a TLS record");
   }
-  if (starts_with(prefix, "SSH-")) return foreign("an SSH banner");
+  if (is(prefix, "SSH-")) return foreign("an SSH banner");
   if (prefix[0] == '{' || prefix[0] == '[') return "JSON with no length prefix";
-  if (is_text(prefix[0]) && is_text(prefix[1]) && is_text(prefix[2]) && is_text(prefix[3])) {
-    return "text with no length prefix";
-  }
-  const std::uint32_t big = std::uint32_t{prefix[0]} << 24 | std::uint32_t{prefix[1]} << 16 |
-                            std::uint32_t{prefix[2]} << 8 | prefix[3];
-  const std::uint32_t little = std::uint32_t{prefix[3]} << 24 | std::uint32_t{prefix[2]} << 16 |
-                               std::uint32_t{prefix[1]} << 8 | prefix[0];
+  if (std::ranges::all_of(prefix, is_text)) return "text with no length prefix";
+  const std::uint32_t big = payload_length(prefix);
+  const std::uint32_t little =
+      payload_length(std::array{prefix[3], prefix[2], prefix[1], prefix[0]});
   if (big > kLargestFrameLimit && little <= limit) {
     return "a little-endian length of " + std::to_string(little) + ", not a big-endian one";
   }
