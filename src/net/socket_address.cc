@@ -1,5 +1,6 @@
 #include "net/socket_address.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 
@@ -235,17 +236,18 @@ ZeroRun longest_zero_run(const std::array<std::uint16_t, 8>& groups) {
   return longest;
 }
 
+// The first 12 bytes of every IPv4-mapped address, ::ffff:0:0/96.
+constexpr std::array<std::uint8_t, 12> kMappedPrefix{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+
 void append_ipv6(const Ipv6Bytes& bytes, std::string& out) {
-  std::array<std::uint16_t, 8> groups{};
-  for (std::size_t i = 0; i < groups.size(); ++i) {
-    groups[i] = static_cast<std::uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
-  }
-  const bool mapped = groups[0] == 0 && groups[1] == 0 && groups[2] == 0 && groups[3] == 0 &&
-                      groups[4] == 0 && groups[5] == 0xffff;
-  if (mapped) {
+  if (std::equal(kMappedPrefix.begin(), kMappedPrefix.end(), bytes.begin())) {
     out += "::ffff:";
     append_ipv4(&bytes[12], out);
     return;
+  }
+  std::array<std::uint16_t, 8> groups{};
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    groups[i] = static_cast<std::uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
   }
   const ZeroRun run = longest_zero_run(groups);
   for (std::size_t i = 0; i < groups.size();) {

@@ -191,6 +191,7 @@ TEST(SocketAddressText, Table) {
       {ipv6({0, 0, 0, 0, 0, 0xffff, 0, 0}, 80), "[::ffff:0.0.0.0]:80"},
       {ipv6({0, 0, 0, 0, 0, 0xfffe, 0x0102, 0x0304}, 80), "[::fffe:102:304]:80"},
       {ipv6({0, 0, 0, 0, 1, 0xffff, 0x0102, 0x0304}, 80), "[::1:ffff:102:304]:80"},
+      {ipv6({1, 0, 0, 0, 0, 0xffff, 0x0102, 0x0304}, 80), "[1::ffff:102:304]:80"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(socket_address_text(row.address), row.text);
