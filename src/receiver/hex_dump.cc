@@ -1,5 +1,6 @@
 #include "receiver/hex_dump.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace fc::receiver {
@@ -19,6 +20,8 @@ void write_offset(std::uint32_t offset, char* out) {
 }  // namespace
 
 std::size_t hex_dump_line(std::span<const std::uint8_t> bytes, std::uint32_t offset, char* out) {
+  // More would overrun a buffer sized for the longest line.
+  bytes = bytes.first(std::min(bytes.size(), kHexDumpLineBytes));
   write_offset(offset, out);
   // Spaces first: they fill what no byte takes, so that the text column
   // lines up on a short line too.
@@ -31,8 +34,9 @@ std::size_t hex_dump_line(std::span<const std::uint8_t> bytes, std::uint32_t off
   }
   char* text = out + kTextColumn;
   *text++ = '|';
-  for (std::uint8_t byte : bytes)
+  for (std::uint8_t byte : bytes) {
     *text++ = byte >= 0x20 && byte <= 0x7e ? static_cast<char>(byte) : '.';
+  }
   *text++ = '|';
   *text++ = '\n';
   return static_cast<std::size_t>(text - out);

@@ -22,9 +22,9 @@ inline constexpr std::size_t kHexDumpLineMax = 79;
 /// The length of the final line, the total length, its line end included.
 inline constexpr std::size_t kHexDumpEndLength = 9;
 
-/// Writes the line for `bytes`, at most kHexDumpLineBytes of them, that begin
-/// `offset` bytes into the dump, at `out`. Returns its length, at most
-/// kHexDumpLineMax.
+/// Writes the line for `bytes`, at most kHexDumpLineBytes of them (any more
+/// are left out), that begin `offset` bytes into the dump, at `out`. Returns
+/// its length, at most kHexDumpLineMax.
 std::size_t hex_dump_line(std::span<const std::uint8_t> bytes, std::uint32_t offset, char* out);
 
 /// Writes the final line, the dump's total `length` alone, at `out`. Returns
