@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fc {
 namespace {
@@ -28,52 +29,48 @@ TEST(IsJsonText, Table) {
   };
   const Case cases[] = {
       {"", false},
-      {" \t\n\r{} \t\n\r", true},
+      {" \t\n\r{ } \t\n\r", true},
       {"\f{}", false},
       {"{}\v", false},
-      {"0", true},
       {"-0", true},
       {"-", false},
       {"01", false},
-      {"-01", false},
       {"+1", false},
       {".5", false},
       {"1.", false},
       {"1.5e+10", true},
       {"9E-0", true},
-      {"1e", false},
       {"1e+", false},
-      {"1.e5", false},
+      {"[1:2]", false},
       {"[true,false,null]", true},
-      {"tru", false},
-      {"nulll", false},
+      {"true", true},
+      {"[n]", false},
       {"\"\"", true},
-      {"\"abc", false},
+      {"\"abcdefg", false},
       {"\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u09aF\"", true},
       {"\"\\a\"", false},
+      {"\"\\a", false},  // a bad escape ending the text, after which no quote is due
+      {"\"\\ug234\"", false},
+      {"\"\\u123g\"", false},
       {"\"\\u12\"", false},
-      {"\"\\u12g4\"", false},
+      {"\"\\u123", false},
       {"\"\\ud800\"", true},
       {std::string("\"\0\"", 3), false},
       {"\"\x1f\"", false},
-      {"\" \x7f\"", true},
-      {"\"\xc2\x80\xdf\xbf\"", true},
+      {"\"\x7f\xc2\x80\xdf\xbf\xed\x9f\xbf\xee\x80\x80\xf4\x8f\xbf\xbf \"", true},
+      {"\"\x80\"", false},
       {"\"\xc1\xbf\"", false},
-      {"\"\xe0\x9f\xbf\"", false},
-      {"\"\xed\x9f\xbf\xee\x80\x80\"", true},
       {"\"\xed\xa0\x80\"", false},
-      {"\"\xf4\x8f\xbf\xbf\"", true},
       {"\"\xf4\x90\x80\x80\"", false},
-      {"\"\xe2\x82\"", false},
       // Eight bytes at a time: each kind of byte inside a word.
       {"\"01234567 9abcdef\x7f\"", true},
       {"\"01234567\x1f" "9abcdef\"", false},
       {"\"0123456\xc3\xa9" "9abcdef\"", true},
-      {"\"01234567\xff" "9abcdef\"", false},
+      {"\"01234567\x80" "9abcdef\"", false},
       {"\"0123456\\n9abcdef\"", true},
       {"\"0123456\\x9abcdef\"", false},
       {"\"0123456\"9abcdef\"", false},
-      {"{\"a\" : [ 1 , {\"b\":null} ] }", true},
+      {"{\"a\" : [ 1 , {\"b\":null} ] , \"c\" : 2 }", true},
       {"[", false},
       {"[1,]", false},
       {"[,1]", false},
@@ -86,6 +83,7 @@ TEST(IsJsonText, Table) {
       {"{\"a\"1}", false},
       {"{\"a\"}", false},
       {"{1:2}", false},
+      {"{1}", false},
       {nested(kJsonMaxDepth, "1"), true},
       {nested(kJsonMaxDepth - 1, "[]"), true},
       {nested(kJsonMaxDepth, "[]"), false},
@@ -93,7 +91,9 @@ TEST(IsJsonText, Table) {
       {std::string(100000, '['), false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(is_json_text(bytes_of(c.text)), c.json) << c.text.substr(0, 40);
+    // A copy of just the text, so that a read past its end is seen.
+    const std::vector<std::uint8_t> bytes(c.text.begin(), c.text.end());
+    EXPECT_EQ(is_json_text(bytes), c.json) << c.text.substr(0, 40);
   }
 }
 
