@@ -186,6 +186,9 @@ class Nesting {
   std::size_t depth_ = 0;
 };
 
+// The byte that closes an object, or an array.
+std::uint8_t closing(bool object) { return object ? '}' : ']'; }
+
 // Where the reading stands after a step.
 enum class Step {
   kValue,       ///< a value comes next
@@ -206,7 +209,7 @@ Step read_value(Cursor& in, Nesting& nesting) {
       const bool object = c == '{';
       if (!nesting.push(object)) return Step::kFail;
       in.skip_space();
-      if (in.take(object ? '}' : ']')) {
+      if (in.take(closing(object))) {
         nesting.pop();
         return Step::kAfterValue;
       }
@@ -231,7 +234,7 @@ Step after_value(Cursor& in, Nesting& nesting) {
     const std::uint8_t c = *in.p++;
     const bool object = nesting.in_object();
     if (c == ',') return !object || read_name(in) ? Step::kValue : Step::kFail;
-    if (c != (object ? '}' : ']')) return Step::kFail;
+    if (c != closing(object)) return Step::kFail;
     nesting.pop();
   }
 }
