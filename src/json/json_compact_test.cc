@@ -88,8 +88,8 @@ TEST(IsJsonText, Table) {
       {nested(kJsonMaxDepth - 1, "[]"), true},
       {nested(kJsonMaxDepth, "[]"), false},
       {nested(kJsonMaxDepth + 1, "1"), false},
-      {std::string(kJsonMaxDepth + 1, '[') + std::string(kJsonMaxDepth, ']'),
-       false},  // a close short
+      // One level too deep, closed one level short.
+      {std::string(kJsonMaxDepth + 1, '[') + std::string(kJsonMaxDepth, ']'), false},
       {std::string(100000, '['), false},
   };
   for (const Case& c : cases) {
