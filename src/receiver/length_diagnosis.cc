@@ -46,7 +46,7 @@ std::string resemblance(Prefix prefix, std::uint32_t limit) {
   }
   if (is(prefix, "PRI ")) return foreign("an HTTP/2 connection preface");
   if (is(prefix, "HTTP")) return foreign("an HTTP response");
-  // A record's content type (change_cipher_spec to application_data), then
+  // A record's content type (20, a cipher change, to 23, application data), then
   // the major and minor numbers of SSL 3.0 to TLS 1.3.
   if (prefix[0] >= 0x14 && prefix[0] <= 0x17 && prefix[1] == 0x03 && prefix[2] <= 0x04) {
     return foreign(prefix[0] == 0x16 ? "a TLS handshake" : "a TLS record");
