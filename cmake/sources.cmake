@@ -83,6 +83,7 @@ set(fc_receiver_sources
 
 # The unit tests, one executable.
 set(fc_unit_test_sources
+    src/console/buffered_output_test.cc
     src/console/console_text_test.cc
     src/console/panic_test.cc
     src/debug_text/quoted_test.cc

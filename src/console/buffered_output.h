@@ -18,6 +18,15 @@ inline constexpr FixedMessage kFlushWriteZero{"failed to write the buffered data
 /// pieces gather until one does not fit or flush() hands them over, and a
 /// piece as long as the buffer goes straight to the device. Every writer of
 /// the programs that buffers uses it.
+///
+/// When the device fails or takes nothing:
+/// - a flush keeps what the device did not take, in order, and tells the
+///   device's error, or kFlushWriteZero for a write that took nothing;
+/// - a piece that does not fit beside what waits is refused, untouched, when
+///   the flush before it fails, and what waits stays;
+/// - a piece as long as the buffer is not kept: what the device did not take
+///   of it is lost, told by the device's error, or kWriteZero ("failed to
+///   write whole buffer") for a write that took nothing.
 class BufferedOutput {
  public:
   BufferedOutput(OutputDevice& device, std::span<char> storage)
