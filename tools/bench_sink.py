@@ -3,7 +3,9 @@
 
     tools/bench_sink.py [SINK ...]     (default: build/release/frame-sink)
 
-Each load runs against a fresh frame-sink on a free port of 127.0.0.1:
+Each load runs against a fresh frame-sink on a free port of 127.0.0.1, ready
+once it says "frame-sink: listening on 127.0.0.1:PORT" on standard error (the
+run fails, telling what it said instead, if it ends or is silent for 10 s):
   one connection   2,000,000 frames of 32 bytes on one connection, sent from
                    one prepared buffer, timed from the first send to the
                    sink's exit: frames/s
@@ -43,6 +45,7 @@ side by side are measured in the same run.
 import itertools
 import os
 import random
+import re
 import resource
 import signal
 import socket
@@ -65,24 +68,64 @@ def free_port():
         return probe.getsockname()[1]
 
 
-class Sink:
-    """One frame-sink run, its output in a file."""
+# frame-sink refuses "--port 0" today, so each sink is given a port found free
+# just before. Once it takes 0, set this to True: the port is then the one its
+# "listening on" line names.
+PORT_ZERO = False
+LISTENING = re.compile(rb"frame-sink: listening on 127\.0\.0\.1:(\d+)\n")
 
-    def __init__(self, program, *args):
-        self.port = free_port()
+
+class Sink:
+    """One frame-sink run, taken as ready once it says it listens.
+
+    Its output goes to a file. Its standard error is read in a thread all
+    along, so that a chatty sink never blocks on it: `errors` holds each line
+    with the time it came."""
+
+    started = []  # each run's process, so that none outlives the bench
+
+    def __init__(self, program, *args, limit=10):
+        port = 0 if PORT_ZERO else free_port()
+        self.changed = threading.Condition()
+        self.errors, self.errors_ended = [], False
         self.out = tempfile.TemporaryFile()
         self.process = subprocess.Popen(
-            [program, "--port", str(self.port), *args],
-            stdout=self.out, stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while True:
-            try:
-                socket.create_connection(("127.0.0.1", self.port)).close()
-                break
-            except ConnectionRefusedError:
-                if time.monotonic() > deadline:
-                    raise RuntimeError(program + " never listened")
-                time.sleep(0.01)
+            [program, "--port", str(port), *args],
+            stdout=self.out, stderr=subprocess.PIPE)
+        Sink.started.append(self.process)
+        self.readers = [threading.Thread(target=self._read_errors, daemon=True)]
+        for reader in self.readers:
+            reader.start()
+        with self.changed:
+            self.changed.wait_for(lambda: self.errors or self.errors_ended, limit)
+            first = self.errors[0][1] if self.errors else None
+        said = first and LISTENING.fullmatch(first)
+        if not said or (port and int(said[1]) != port):
+            if first:
+                why = "said " + repr(first.decode(errors="replace"))
+            elif self.errors_ended:
+                why = f"ended (status {self.process.wait()}) without a word"
+            else:
+                why = f"said nothing within {limit} s"
+            self.process.kill()
+            self.process.wait()
+            raise RuntimeError(f"{program} never said it listens: it {why}")
+        self.port = int(said[1])
+
+    def _read_errors(self):
+        for line in self.process.stderr:
+            with self.changed:
+                self.errors.append((time.monotonic(), line))
+                self.changed.notify_all()
+        with self.changed:
+            self.errors_ended = True
+            self.changed.notify_all()
+
+    def reports(self):
+        """What the sink said after its listening line, and when."""
+        with self.changed:
+            return [(when, line.decode(errors="replace").rstrip("\n"))
+                    for when, line in self.errors[1:]]
 
     def connect(self):
         peer = socket.socket()  # no name lookup: the sink is measured
@@ -131,16 +174,27 @@ class Sink:
             time.sleep(0.001)
         return time.monotonic() - start
 
-    def end(self, stop=False):
+    def end(self, stop=False, limit=300):
         """Waits for the end; the output."""
         if stop:
             self.process.send_signal(signal.SIGINT)
-        self.process.wait()
+        try:
+            self.process.wait(limit)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise RuntimeError(f"the sink had not ended {limit} s on") from None
         self.exited = time.monotonic()
+        for reader in self.readers:
+            reader.join()
         self.out.seek(0)
         output = self.out.read()
         self.out.close()
         return output
+
+    def quiet(self):
+        """Whether it ended well having reported nothing."""
+        return self.process.returncode == 0 and not self.reports()
 
 
 def expect(condition, what):
@@ -151,12 +205,12 @@ def expect(condition, what):
 def stream(program, data):
     """Sends `data` on one connection: the output, and the seconds from the
     first send to the sink's exit."""
-    # The probe connection that found the sink listening counts as one.
-    sink = Sink(program, "--connections", "2")
+    sink = Sink(program, "--connections", "1")
     start = time.monotonic()
     with sink.connect() as peer:
         peer.sendall(data)
     output = sink.end()
+    expect(sink.quiet(), "a sink that reported " + repr(sink.reports()))
     return output, sink.exited - start
 
 
@@ -169,7 +223,7 @@ def one_connection(program, frames=2_000_000):
 
 def short_connections(program, count=5_000):
     payload = b"s" * 32
-    sink = Sink(program, "--connections", str(count + 1))
+    sink = Sink(program, "--connections", str(count))
     data = frame(payload)
     start = time.monotonic()
     for _ in range(count):
@@ -177,7 +231,7 @@ def short_connections(program, count=5_000):
             peer.sendall(data)
     output = sink.end()
     elapsed = sink.exited - start
-    expect(output == (payload + b"\n") * count, "short connections")
+    expect(output == (payload + b"\n") * count and sink.quiet(), "short connections")
     return f"{count / elapsed:,.0f} frames/s"
 
 
@@ -352,13 +406,20 @@ def main():
     _, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
     programs = sys.argv[1:] or ["build/release/frame-sink"]
+    names = max(len(name) for row, _ in LOADS for name in row) + 2
     width = max(24, *(len(p) + 2 for p in programs))
-    print(f"{'':16}" + "".join(f"{p:>{width}}" for p in programs))
-    for names, load in LOADS:
-        results = [load(p) for p in programs]
-        for row, name in enumerate(names):
-            values = [r if isinstance(r, str) else r[row] for r in results]
-            print(f"{name:16}" + "".join(f"{v:>{width}}" for v in values), flush=True)
+    print(f"{'':{names}}" + "".join(f"{p:>{width}}" for p in programs))
+    try:
+        for row, load in LOADS:
+            results = [load(p) for p in programs]
+            for i, name in enumerate(row):
+                values = [r if isinstance(r, str) else r[i] for r in results]
+                print(f"{name:{names}}" + "".join(f"{v:>{width}}" for v in values), flush=True)
+    finally:  # a load that failed may leave its sink running
+        for process in Sink.started:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
 
 
 if __name__ == "__main__":
