@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Measures frame-sink: throughput, delay and memory, one column per program.
 
-    tools/bench_sink.py [SINK ...]     (default: build/release/frame-sink)
+    tools/bench_sink.py [--only NAME[,NAME]] [SINK ...]
+                                       (default: build/release/frame-sink)
 
+--only runs just the loads named, each by one of its rows' names or by its
+function's name (it may be given more than once); all of them by default.
 Each load runs against a fresh frame-sink on a free port of 127.0.0.1, ready
 once it says "frame-sink: listening on 127.0.0.1:PORT" on standard error (the
 run fails, telling what it said instead, if it ends or is silent for 10 s):
@@ -42,6 +45,7 @@ pass for a fast right one. Run it on a quiet machine; several programs given
 side by side are measured in the same run.
 """
 
+import argparse
 import itertools
 import os
 import random
@@ -401,16 +405,43 @@ LOADS = [(["one connection"], one_connection), (["short conns"], short_connectio
          (["mixed payloads"], mixed_payloads)]
 
 
+def chosen_loads(parser, only):
+    """The loads that --only names, by a row's name or the load's function;
+    all of them without it."""
+    known = {}
+    for names, load in LOADS:
+        for name in names + [load.__name__]:
+            known[name.casefold()] = load
+    chosen = set()
+    for text in only:
+        # Some row names hold a comma themselves.
+        for name in [text] if text.casefold() in known else text.split(","):
+            load = known.get(name.strip().casefold())
+            if load is None:
+                every = [row for rows, each in LOADS for row in rows + [each.__name__]]
+                parser.error(f"--only: no load is named {name.strip()!r}; the names: "
+                             + "; ".join(every))
+            chosen.add(load)
+    return [(names, load) for names, load in LOADS if not chosen or load in chosen]
+
+
 def main():
+    parser = argparse.ArgumentParser(
+        description="Measures frame-sink, one column per program; the docstring says how.")
+    parser.add_argument("--only", action="append", default=[], metavar="NAME[,NAME]",
+                        help="run only these loads, by a row's name or the load's function name")
+    parser.add_argument("programs", nargs="*", metavar="SINK", default=["build/release/frame-sink"])
+    args = parser.parse_args()
+    loads = chosen_loads(parser, args.only)
     # Thousands of peers at once: a descriptor each.
     _, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
-    programs = sys.argv[1:] or ["build/release/frame-sink"]
+    programs = args.programs
     names = max(len(name) for row, _ in LOADS for name in row) + 2
     width = max(24, *(len(p) + 2 for p in programs))
     print(f"{'':{names}}" + "".join(f"{p:>{width}}" for p in programs))
     try:
-        for row, load in LOADS:
+        for row, load in loads:
             results = [load(p) for p in programs]
             for i, name in enumerate(row):
                 values = [r if isinstance(r, str) else r[i] for r in results]
