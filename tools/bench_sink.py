@@ -39,13 +39,35 @@ run fails, telling what it said instead, if it ends or is silent for 10 s):
                    ten a control byte (below 0x20, or 0x7F), the rest
                    printable ASCII and now and then a byte of 0x80 or over;
                    the output compared with a model of the escaping: frames/s
+  flood, free      300,000 frames of 32 payload bytes, each its own, in one
+  flood, held      send on one connection at --memory 1 --frame-timeout 4,
+                   timed from the first send to the last line's arrival: with
+                   the budget free, and while another peer holds all of it
+                   (the prefix of a 1 MiB frame and a payload byte, taken in
+                   first); in turn, three runs each after a first one left
+                   out: the median ms and the worst, "> 10 s" past that, and
+                   whether the holder was dropped by the frame limit before
+                   the last line came; every line must come, in order (goal:
+                   held within 2 ms of free)
+  wait behind 1,   1, 5 or 40 peers each claim a 1 MiB frame at --memory 1
+  5, 40            --frame-timeout 2 and trickle it a byte each 0.2 s; once
+                   their claims are taken in, one more sends a whole
+                   100,000-byte frame at once: ms from its send to its line's
+                   arrival, "> 30 s" past that; the line must come, at the
+                   stop if not before (goal: at most about one frame limit,
+                   2 s, whatever the number of tricklers)
 Peak memory is the sink's own high-water mark (VmHWM), read while it still
-runs. Every load checks what the sink printed, so a fast wrong answer cannot
-pass for a fast right one. Run it on a quiet machine; several programs given
-side by side are measured in the same run.
+runs. A load that times lines' arrival reads the output from a pipe (widened
+to 1 MiB, so that the reader's own pace weighs less) in a thread that notes
+the time of each read; the others send it to a file. Every load checks what
+the sink printed, so a fast wrong answer cannot pass for a fast right one.
+Run it on a quiet machine; several programs given side by side are measured
+in the same run.
 """
 
 import argparse
+import bisect
+import fcntl
 import itertools
 import os
 import random
@@ -53,6 +75,7 @@ import re
 import resource
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -82,22 +105,30 @@ LISTENING = re.compile(rb"frame-sink: listening on 127\.0\.0\.1:(\d+)\n")
 class Sink:
     """One frame-sink run, taken as ready once it says it listens.
 
-    Its output goes to a file. Its standard error is read in a thread all
+    Its output goes to a file, or with `pipe` to a pipe read in a thread that
+    notes when each piece arrived. Its standard error is read in a thread all
     along, so that a chatty sink never blocks on it: `errors` holds each line
     with the time it came."""
 
     started = []  # each run's process, so that none outlives the bench
 
-    def __init__(self, program, *args, limit=10):
+    def __init__(self, program, *args, pipe=False, limit=10):
         port = 0 if PORT_ZERO else free_port()
         self.changed = threading.Condition()
         self.errors, self.errors_ended = [], False
-        self.out = tempfile.TemporaryFile()
+        self.size, self.arrivals, self.chunks = 0, [], []
+        self.out = None if pipe else tempfile.TemporaryFile()
         self.process = subprocess.Popen(
             [program, "--port", str(port), *args],
-            stdout=self.out, stderr=subprocess.PIPE)
+            stdout=subprocess.PIPE if pipe else self.out, stderr=subprocess.PIPE)
         Sink.started.append(self.process)
         self.readers = [threading.Thread(target=self._read_errors, daemon=True)]
+        if pipe:
+            try:  # a wider pipe, so that the reader's own pace weighs less
+                fcntl.fcntl(self.process.stdout.fileno(), fcntl.F_SETPIPE_SZ, MIB)
+            except OSError:
+                pass
+            self.readers.append(threading.Thread(target=self._read_output, daemon=True))
         for reader in self.readers:
             reader.start()
         with self.changed:
@@ -124,6 +155,16 @@ class Sink:
         with self.changed:
             self.errors_ended = True
             self.changed.notify_all()
+
+    def _read_output(self):
+        out = self.process.stdout.fileno()
+        while data := os.read(out, MIB):
+            now = time.monotonic()
+            with self.changed:
+                self.size += len(data)
+                self.arrivals.append((self.size, now))
+                self.chunks.append(data)
+                self.changed.notify_all()
 
     def reports(self):
         """What the sink said after its listening line, and when."""
@@ -167,6 +208,8 @@ class Sink:
             time.sleep(0.01)
 
     def printed(self):
+        if self.out is None:
+            return self.size
         return os.fstat(self.out.fileno()).st_size
 
     def wait_for_output(self, size, limit=60):
@@ -177,6 +220,20 @@ class Sink:
                 return None
             time.sleep(0.001)
         return time.monotonic() - start
+
+    def wait(self, ready, until):
+        """Waits, the output being piped, until `ready()` or the time
+        `until`; whether ready."""
+        with self.changed:
+            return self.changed.wait_for(ready, max(0, until - time.monotonic()))
+
+    def arrival(self, size, until):
+        """When the piped output reached `size` bytes, as read; None if it
+        had not by the time `until`."""
+        if not self.wait(lambda: self.size >= size, until):
+            return None
+        with self.changed:
+            return self.arrivals[bisect.bisect_left(self.arrivals, (size, 0))][1]
 
     def end(self, stop=False, limit=300):
         """Waits for the end; the output."""
@@ -191,6 +248,9 @@ class Sink:
         self.exited = time.monotonic()
         for reader in self.readers:
             reader.join()
+        if self.out is None:
+            output, self.chunks = b"".join(self.chunks), []
+            return output
         self.out.seek(0)
         output = self.out.read()
         self.out.close()
@@ -204,6 +264,32 @@ class Sink:
 def expect(condition, what):
     if not condition:
         raise RuntimeError("wrong output: " + what)
+
+
+class Trickle:
+    """Sends a byte to each peer every `every` seconds while in use, so that
+    none goes idle; a peer the sink dropped is left alone."""
+
+    def __init__(self, peers, every=0.2):
+        self.peers, self.every = list(peers), every
+        self.stop = threading.Event()
+        self.thread = threading.Thread(target=self.run)
+
+    def run(self):
+        while not self.stop.wait(self.every):
+            for peer in list(self.peers):
+                try:
+                    peer.sendall(b"t")
+                except OSError:
+                    self.peers.remove(peer)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *_):
+        self.stop.set()
+        self.thread.join()
 
 
 def stream(program, data):
@@ -286,27 +372,17 @@ def held_up(program, holders=4, cap=10):
     peers = [sink.connect() for _ in range(holders)]
     for peer in peers:
         peer.sendall((16 * MIB).to_bytes(4, "big"))
-    stop = threading.Event()
-
-    def trickle():  # keeps the holders from going idle
-        while not stop.wait(0.2):
-            for peer in peers:
-                peer.sendall(b"t")
-
     sink.settle()  # the holders' claims taken in
-    trickler = threading.Thread(target=trickle)
-    trickler.start()
     payload = b"0123456789"
-    with sink.connect() as late:
-        late.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    late = sink.connect()
+    late.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    with Trickle(peers):
         late.sendall(frame(payload)[:4])
         time.sleep(0.1)
         late.sendall(payload)
         delay = sink.wait_for_output(len(payload) + 1, limit=cap)
-        stop.set()
-        trickler.join()
-        output = sink.end(stop=True)
-    for peer in peers:
+    output = sink.end(stop=True)
+    for peer in peers + [late]:
         peer.close()
     expect(output == payload + b"\n", "held-up delay")
     return f"> {cap} s" if delay is None else f"{delay * 1000:,.1f} ms"
@@ -398,11 +474,90 @@ def mixed_payloads(program, frames=500_000, pool=4_096, seed=1):
     return f"{frames / elapsed:,.0f} frames/s"
 
 
+def flood(program, frames=300_000, rounds=3, cap=10):
+    data = b"".join(frame(b"%032d" % i) for i in range(frames))
+    lines = b"".join(b"%032d\n" % i for i in range(frames))
+
+    def run(held):
+        """Seconds to the last line (None past the cap), and whether the
+        holder was dropped before it."""
+        sink = Sink(program, "--memory", "1", "--frame-timeout", "4", "--idle-timeout", "60",
+                    pipe=True)
+        holder = sink.connect()
+        if held:  # the whole budget, its frame begun
+            holder.sendall(MIB.to_bytes(4, "big") + b"h")
+            sink.settle()
+        peer = sink.connect()
+        peer.settimeout(cap)
+        start = time.monotonic()
+        try:
+            peer.sendall(data)
+        except TimeoutError:
+            pass
+        arrived = sink.arrival(len(lines), until=start + cap)
+        peer.close()
+        output = sink.end(stop=True)
+        holder.close()
+        if arrived is None:  # what came must still be whole lines, in order
+            expect(lines.startswith(output) and output.endswith(b"\n") or not output, "flood")
+            return None, False
+        expect(output == lines, "flood")
+        dropped = any(when < arrived and text.startswith("frame-sink: connection 1: frame not")
+                      for when, text in sink.reports())
+        return arrived - start, dropped
+
+    def summed_up(runs):
+        # The median, and the worst: a sink that stalls now and then must not
+        # pass for one that never does.
+        if any(seconds is None for seconds, _ in runs):
+            return f"> {cap} s"
+        worst, dropped = max(runs)
+        median = statistics.median(seconds for seconds, _ in runs)
+        return (f"{median * 1000:,.1f} ms, worst {worst * 1000:,.1f}"
+                + (" (holder dropped first)" if dropped else ""))
+
+    # The first run warms the machine up: it is left out, and the two loads
+    # then take turns; a load that reached the cap once is not run again.
+    run(False)
+    free, held = [], []
+    for _ in range(rounds):
+        free.append(run(False))
+        if all(seconds is not None for seconds, _ in held):
+            held.append(run(True))
+    return summed_up(free), summed_up(held)
+
+
+def wait_behind(program, counts=(1, 5, 40), size=100_000, cap=30):
+    payload = (b"0123456789" * (size // 10 + 1))[:size]
+
+    def run(tricklers):
+        sink = Sink(program, "--memory", "1", "--frame-timeout", "2", pipe=True)
+        peers = [sink.connect() for _ in range(tricklers)]
+        for peer in peers:
+            peer.sendall(MIB.to_bytes(4, "big"))
+        sink.settle()  # every claim taken in: the first has the room, the rest wait
+        late = sink.connect()
+        late.settimeout(cap)
+        with Trickle(peers):
+            start = time.monotonic()
+            late.sendall(frame(payload))
+            arrived = sink.arrival(len(payload) + 1, until=start + cap)
+        # Whole before the stop, it is printed then if not before.
+        output = sink.end(stop=True)
+        for peer in peers + [late]:
+            peer.close()
+        expect(output == payload + b"\n", f"wait behind {tricklers}")
+        return f"> {cap} s" if arrived is None else f"{(arrived - start) * 1000:,.1f} ms"
+
+    return tuple(run(count) for count in counts)
+
+
 LOADS = [(["one connection"], one_connection), (["short conns"], short_connections),
          (["1000 tricklers"], tricklers), (["control frame"], control_frame),
          (["held-up delay"], held_up), (["frag. peak", "frag. after"], fragmentation),
          (["busy alone", "busy, 5000 idle", "idle/alone"], idle_peers),
-         (["mixed payloads"], mixed_payloads)]
+         (["mixed payloads"], mixed_payloads), (["flood, free", "flood, held"], flood),
+         (["wait behind 1", "wait behind 5", "wait behind 40"], wait_behind)]
 
 
 def chosen_loads(parser, only):
