@@ -56,6 +56,12 @@ run fails, telling what it said instead, if it ends or is silent for 10 s):
                    arrival, "> 30 s" past that; the line must come, at the
                    stop if not before (goal: at most about one frame limit,
                    2 s, whatever the number of tricklers)
+  10 B beside      one peer sends 16 MiB frames of printable bytes back to
+  16 MiB, max      back; another, with TCP_NODELAY, a 10-byte frame of its own
+                   every 20 ms, 50 in all: the median and the largest ms from
+                   a send to its line's arrival; every line must come, each
+                   16 MiB one whole and equal to what was sent (goal: a
+                   median under 1 ms)
 Peak memory is the sink's own high-water mark (VmHWM), read while it still
 runs. A load that times lines' arrival reads the output from a pipe (widened
 to 1 MiB, so that the reader's own pace weighs less) in a thread that notes
@@ -106,17 +112,18 @@ class Sink:
     """One frame-sink run, taken as ready once it says it listens.
 
     Its output goes to a file, or with `pipe` to a pipe read in a thread that
-    notes when each piece arrived. Its standard error is read in a thread all
-    along, so that a chatty sink never blocks on it: `errors` holds each line
-    with the time it came."""
+    notes when each piece arrived; `lines`, when given, then takes the output
+    as it comes instead of it being kept whole. Its standard error is read in
+    a thread all along, so that a chatty sink never blocks on it: `errors`
+    holds each line with the time it came."""
 
     started = []  # each run's process, so that none outlives the bench
 
-    def __init__(self, program, *args, pipe=False, limit=10):
+    def __init__(self, program, *args, pipe=False, lines=None, limit=10):
         port = 0 if PORT_ZERO else free_port()
         self.changed = threading.Condition()
         self.errors, self.errors_ended = [], False
-        self.size, self.arrivals, self.chunks = 0, [], []
+        self.size, self.arrivals, self.chunks, self.lines = 0, [], [], lines
         self.out = None if pipe else tempfile.TemporaryFile()
         self.process = subprocess.Popen(
             [program, "--port", str(port), *args],
@@ -163,7 +170,10 @@ class Sink:
             with self.changed:
                 self.size += len(data)
                 self.arrivals.append((self.size, now))
-                self.chunks.append(data)
+                if self.lines:
+                    self.lines.feed(data, now)
+                else:
+                    self.chunks.append(data)
                 self.changed.notify_all()
 
     def reports(self):
@@ -236,7 +246,7 @@ class Sink:
             return self.arrivals[bisect.bisect_left(self.arrivals, (size, 0))][1]
 
     def end(self, stop=False, limit=300):
-        """Waits for the end; the output."""
+        """Waits for the end; the output (None when `lines` took it)."""
         if stop:
             self.process.send_signal(signal.SIGINT)
         try:
@@ -250,7 +260,7 @@ class Sink:
             reader.join()
         if self.out is None:
             output, self.chunks = b"".join(self.chunks), []
-            return output
+            return None if self.lines else output
         self.out.seek(0)
         output = self.out.read()
         self.out.close()
@@ -552,12 +562,93 @@ def wait_behind(program, counts=(1, 5, 40), size=100_000, cap=30):
     return tuple(run(count) for count in counts)
 
 
+class Lines:
+    """Takes piped output as it comes: a line of at most `keep` bytes is kept
+    with the time of the read that ended it; a longer one must equal `long`
+    and is compared piece by piece as it comes, then only counted."""
+
+    def __init__(self, long, keep=4096):
+        self.long, self.keep = long, keep
+        self.kept, self.longs, self.wrong = [], 0, 0
+        self.parts, self.size, self.bad = [], 0, False  # the line under way
+
+    def feed(self, data, when):
+        start = 0
+        while (end := data.find(b"\n", start)) >= 0:
+            self.piece(data[start:end])
+            self.finish(when)
+            start = end + 1
+        if start < len(data):
+            self.piece(data[start:])
+
+    def piece(self, part):
+        at = self.size
+        self.size += len(part)
+        if self.parts is not None:
+            self.parts.append(part)
+            if self.size <= self.keep:
+                return
+            part, at, self.parts = b"".join(self.parts), 0, None
+        self.bad = self.bad or self.long[at:at + len(part)] != part
+
+    def finish(self, when):
+        if self.parts is not None:
+            self.kept.append((when, b"".join(self.parts)))
+        else:
+            self.longs += 1
+            self.wrong += self.bad or self.size != len(self.long)
+        self.parts, self.size, self.bad = [], 0, False
+
+
+def beside_long(program, samples=50, every=0.02, cap=30):
+    long = (bytes(range(0x20, 0x7F)) * (16 * MIB // 95 + 1))[:16 * MIB]
+    data = frame(long)
+    lines = Lines(long)
+    sink = Sink(program, pipe=True, lines=lines)
+    stop, sent = threading.Event(), []
+
+    def send_long():  # back to back, at full speed
+        with sink.connect() as peer:
+            while not stop.is_set():
+                peer.sendall(data)
+                sent.append(True)
+
+    sender = threading.Thread(target=send_long)
+    sender.start()
+    try:
+        expect(sink.wait(lambda: lines.longs, time.monotonic() + cap), "no 16 MiB line came")
+        payloads = [b"short%05d" % i for i in range(samples)]
+        sends = []
+        with sink.connect() as short:
+            short.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            due = time.monotonic()
+            for payload in payloads:
+                sends.append(time.monotonic())
+                short.sendall(frame(payload))
+                due += every
+                time.sleep(max(0, due - time.monotonic()))
+            came = sink.wait(lambda: len(lines.kept) >= samples, time.monotonic() + cap)
+    finally:
+        stop.set()
+        sender.join()
+    expect(came, "10-byte lines missing")
+    expect(sink.wait(lambda: lines.longs >= len(sent), time.monotonic() + cap),
+           "16 MiB lines missing")
+    sink.end(stop=True)
+    expect([line for _, line in lines.kept] == payloads, "10-byte lines")
+    expect(lines.longs == len(sent) and not lines.wrong and lines.size == 0, "16 MiB lines")
+    expect(sink.quiet(), "a sink that reported " + repr(sink.reports()))
+    delays = [when - sent_at for (when, _), sent_at in zip(lines.kept, sends)]
+    return (f"{statistics.median(delays) * 1000:,.2f} ms", f"{max(delays) * 1000:,.2f} ms")
+
+
 LOADS = [(["one connection"], one_connection), (["short conns"], short_connections),
          (["1000 tricklers"], tricklers), (["control frame"], control_frame),
          (["held-up delay"], held_up), (["frag. peak", "frag. after"], fragmentation),
          (["busy alone", "busy, 5000 idle", "idle/alone"], idle_peers),
          (["mixed payloads"], mixed_payloads), (["flood, free", "flood, held"], flood),
-         (["wait behind 1", "wait behind 5", "wait behind 40"], wait_behind)]
+         (["wait behind 1", "wait behind 5", "wait behind 40"], wait_behind),
+         (["10 B beside 16 MiB", "10 B, max"], beside_long)]
 
 
 def chosen_loads(parser, only):
