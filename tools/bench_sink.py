@@ -62,6 +62,12 @@ run fails, telling what it said instead, if it ends or is silent for 10 s):
                    a send to its line's arrival; every line must come, each
                    16 MiB one whole and equal to what was sent (goal: a
                    median under 1 ms)
+  CPU, reset       at --memory 1 a peer claims the whole budget and trickles
+  waiter           it; a second sends a whole 100,000-byte frame, which waits
+                   for room, then resets its connection: the sink's processor
+                   time over the next 3 s, from /proc, as a share of one core
+                   (goal: under 1%); the frame must be printed by the stop,
+                   or its connection's fault reported
 Peak memory is the sink's own high-water mark (VmHWM), read while it still
 runs. A load that times lines' arrival reads the output from a pipe (widened
 to 1 MiB, so that the reader's own pace weighs less) in a thread that notes
@@ -83,8 +89,10 @@ import signal
 import socket
 import statistics
 import subprocess
+import struct
 import sys
 import tempfile
+import termios
 import threading
 import time
 
@@ -194,6 +202,12 @@ class Sink:
                 if line.startswith(field + ":"):
                     return int(line.split()[1]) / 1024
         raise RuntimeError("no " + field)
+
+    def cpu(self):
+        """Processor time used so far, user and system, in seconds."""
+        with open(f"/proc/{self.process.pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
     def unread(self):
         """Bytes and connections sent to the sink that it has not taken in
@@ -642,13 +656,51 @@ def beside_long(program, samples=50, every=0.02, cap=30):
     return (f"{statistics.median(delays) * 1000:,.2f} ms", f"{max(delays) * 1000:,.2f} ms")
 
 
+def unsent(peer):
+    """Bytes the peer sent that the other end has not acknowledged."""
+    count = bytearray(4)
+    fcntl.ioctl(peer.fileno(), termios.TIOCOUTQ, count)
+    return int.from_bytes(count, sys.byteorder)
+
+
+def reset_waiter(program, size=100_000, span=3):
+    # A frame that fits in what the system takes in for a sink that does not
+    # read (a 200,000-byte one would not come whole, and be dropped at once).
+    payload = (b"reset " * (size // 6 + 1))[:size]
+    sink = Sink(program, "--memory", "1", "--frame-timeout", "60")
+    holder = sink.connect()
+    holder.sendall(MIB.to_bytes(4, "big"))
+    sink.settle()  # the holder has the whole budget
+    waiter = sink.connect()
+    with Trickle([holder]):
+        waiter.sendall(frame(payload))
+        deadline = time.monotonic() + 10
+        while sink.unread() != size or unsent(waiter):  # its prefix taken, its payload all there
+            expect(time.monotonic() < deadline, "the waiting frame never came whole")
+            time.sleep(0.01)
+        waiter.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        waiter.close()  # a reset
+        time.sleep(0.2)
+        before, start = sink.cpu(), time.monotonic()
+        time.sleep(span)
+        used, elapsed = sink.cpu() - before, time.monotonic() - start
+        expect(sink.process.poll() is None, "the sink ended")
+    output = sink.end(stop=True)
+    holder.close()
+    # Whole before the reset, the frame is printed; or, dropped, it is told.
+    told = any(text.startswith("frame-sink: connection 2: ") for _, text in sink.reports())
+    expect(output == payload + b"\n" or (not output and told), "reset waiter")
+    return f"{used / elapsed * 100:.1f}% of a core"
+
+
 LOADS = [(["one connection"], one_connection), (["short conns"], short_connections),
          (["1000 tricklers"], tricklers), (["control frame"], control_frame),
          (["held-up delay"], held_up), (["frag. peak", "frag. after"], fragmentation),
          (["busy alone", "busy, 5000 idle", "idle/alone"], idle_peers),
          (["mixed payloads"], mixed_payloads), (["flood, free", "flood, held"], flood),
          (["wait behind 1", "wait behind 5", "wait behind 40"], wait_behind),
-         (["10 B beside 16 MiB", "10 B, max"], beside_long)]
+         (["10 B beside 16 MiB", "10 B, max"], beside_long),
+         (["CPU, reset waiter"], reset_waiter)]
 
 
 def chosen_loads(parser, only):
