@@ -44,6 +44,7 @@ set(fc_core_sources
     src/receiver/length_diagnosis.cc
     src/receiver/line_output.cc
     src/receiver/options.cc
+    src/receiver/printer.cc
     src/receiver/reporter.cc
     src/receiver/server.cc
     src/receiver/timestamp.cc)
@@ -111,6 +112,7 @@ set(fc_unit_test_sources
     src/receiver/length_diagnosis_test.cc
     src/receiver/line_output_test.cc
     src/receiver/options_test.cc
+    src/receiver/printer_test.cc
     src/receiver/timestamp_test.cc)
 set(fc_unit_test_posix_sources
     src/console/std_streams_posix_test.cc
@@ -137,6 +139,7 @@ set(fc_e2e_sources
     tests/resolve_e2e_test.cc
     tests/stream_e2e_test.cc
     tests/support/client_checks.cc
+    tests/support/json_reader.cc
     tests/support/paths.cc
     tests/support/receiver.cc
     tests/support/sink_process.cc)

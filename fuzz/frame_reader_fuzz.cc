@@ -98,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Capture capture;
   LineOutput output(capture);
-  FrameReader reader(limits, output);
+  Printer printer(Format::kPlain, output);
+  FrameReader reader(limits, printer);
   // As at a stop: a frame whose payload has all come may be lent room.
   if (data[3] >= 0x80) reader.lend();
 

@@ -23,6 +23,7 @@
 #include "net/tcp_client_stream.h"
 #include "support/child_process.h"
 #include "support/client_checks.h"
+#include "support/json_reader.h"
 #include "support/receiver.h"
 #include "support/sink_process.h"
 
@@ -44,21 +45,13 @@ std::string repeated(const std::string& text, int times) {
   return all;
 }
 
-std::uint16_t free_port() {
-  std::string why;
-  auto probe = Receiver::listen(0, PeerBehaviour::kReadToEnd, &why);
-  return probe ? probe->port() : 0;
-}
-
 // The peers of one row: connections to the sink, kept open until the row
 // ends or closes them; the sink's standard output, when it goes to a file;
 // and requests to stop.
 class Peers {
  public:
-  Peers(std::uint16_t port, std::string out_file, std::atomic<int>* stops)
-      : endpoint_("127.0.0.1:" + std::to_string(port)),
-        out_file_(std::move(out_file)),
-        stops_(stops) {}
+  Peers(std::string endpoint, std::string out_file, std::atomic<int>* stops)
+      : endpoint_(std::move(endpoint)), out_file_(std::move(out_file)), stops_(stops) {}
 
   TcpClientStream* connect() {
     Result<TcpClientStream> stream = connect_endpoint(endpoint_);
@@ -121,6 +114,14 @@ struct Row {
   ChildOptions child = {};
   Needs needs = Needs::kNothing;
   double cpu_below = 0;  // when set, the processor time it may take, in seconds
+  // Checks of standard output beyond `out`, which is then not compared.
+  std::function<void(const std::string&)> check_out = {};
+  // The host that peers connect to, and the listening line's end after the
+  // port.
+  std::string host = "127.0.0.1";
+  std::string listening_after_port = "";
+  int err_part_times = 1;
+  bool summary_told = true;
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -157,12 +158,18 @@ TEST_P(FrameSinkRow, PrintsFramesAndTellsFaults) {
   if (row.needs == Needs::kSignalsAndLimits || row.needs == Needs::kNoDescriptorsLeft) {
     options.signals = &stops;
   }
-  options.args = {"--port", std::to_string(free_port())};
+  options.args = {"--port", "0"};
   options.args.insert(options.args.end(), row.args.begin(), row.args.end());
   SinkProcess sink(options);
   ASSERT_NE(sink.port(), 0) << "frame-sink never said it listens";
+  std::string port = std::to_string(sink.port());
+  EXPECT_TRUE(
+      sink.listening().ends_with(std::string(":").append(port).append(row.listening_after_port)))
+      << sink.listening();
   {
-    Peers peers(sink.port(), options.out_file, &stops);
+    bool ipv6 = row.host.find(':') != std::string::npos;
+    std::string endpoint = ipv6 ? std::string("[").append(row.host).append("]") : row.host;
+    Peers peers(endpoint.append(":").append(port), options.out_file, &stops);
     row.act(peers);
   }
   ChildResult result = sink.finish();
@@ -172,12 +179,23 @@ TEST_P(FrameSinkRow, PrintsFramesAndTellsFaults) {
   }
   ASSERT_TRUE(result.exited) << "signal " << result.term_signal << "\n" << result.err;
   EXPECT_EQ(result.exit_code, row.status) << result.err;
-  EXPECT_EQ(result.out.size(), row.out.size());
-  EXPECT_TRUE(result.out == row.out) << result.out.substr(0, 200);
-  std::size_t told = result.err.find(row.err_part);
-  EXPECT_NE(told, std::string::npos) << result.err;
-  if (!row.err_part.empty() && told != std::string::npos) {
-    EXPECT_EQ(result.err.find(row.err_part, told + 1), std::string::npos) << "told twice";
+  if (row.check_out) {
+    row.check_out(result.out);
+  } else {
+    EXPECT_EQ(result.out.size(), row.out.size());
+    EXPECT_TRUE(result.out == row.out) << result.out.substr(0, 200);
+  }
+  if (row.summary_told) {
+    EXPECT_TRUE(result.err.ends_with(" faults\n") || result.err.ends_with(" fault\n"))
+        << "no summary: " << result.err;
+  }
+  if (!row.err_part.empty()) {
+    int told = 0;
+    for (std::size_t at = result.err.find(row.err_part); at != std::string::npos;
+         at = result.err.find(row.err_part, at + 1)) {
+      ++told;
+    }
+    EXPECT_EQ(told, row.err_part_times) << result.err;
   }
   if (row.cpu_below > 0) {
     EXPECT_LT(result.cpu_seconds, row.cpu_below) << "it spun";
@@ -201,6 +219,77 @@ std::function<void(Peers&)> beside_a_holder(std::function<void(Peers&)> act) {
 }
 
 const std::string kHolderEnded = "connection 1: stream ended inside a payload after 1 of 1048576";
+
+// Payloads of every kind a record holds: compact JSON, pretty-printed JSON,
+// UTF-8 text with quotes and control bytes, bytes that are not UTF-8, none.
+const std::string kJsonPayloads[] = {R"({"id":"3","message":"split"})",
+                                     "{\n  \"list\": [1, 2.5e3, null],\n  \"ok\": true\n}",
+                                     "say \"hi\"\t\x1b[0m \xc3\xa9", "\xff\xfe\x00\x80"s, ""};
+
+// Standard output's lines.
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+// Each record a JSON text; an opening, a frame for each payload, whose
+// payload comes back exactly from the record, and an end.
+void expect_json_records(const std::string& out) {
+  std::vector<std::string> lines = lines_of(out);
+  ASSERT_EQ(lines.size(), 7u) << out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::optional<JsonValue> record = read_json(lines[i]);
+    ASSERT_TRUE(record.has_value()) << lines[i];
+    const std::string* event = record->get("event") ? record->get("event")->string() : nullptr;
+    const std::string* peer = record->get("peer") ? record->get("peer")->string() : nullptr;
+    const std::string* time = record->get("time") ? record->get("time")->string() : nullptr;
+    ASSERT_TRUE(event && peer && time) << lines[i];
+    EXPECT_TRUE(peer->starts_with("127.0.0.1:")) << *peer;
+    EXPECT_TRUE(time->size() == 27 && time->ends_with("Z")) << *time;
+    EXPECT_EQ(*event, i == 0 ? "open" : i == 6 ? "end" : "frame") << lines[i];
+    if (*event != "frame") continue;
+    const std::string& payload = kJsonPayloads[i - 1];
+    const JsonValue* json = record->get("json");
+    const JsonValue* text = record->get("text");
+    const JsonValue* base64 = record->get("base64");
+    if (json != nullptr) {
+      EXPECT_TRUE(*json == *read_json(payload)) << lines[i];
+    }
+    std::optional<std::string> recovered = text != nullptr && text->string() ? *text->string()
+                                           : base64 != nullptr && base64->string()
+                                               ? read_base64(*base64->string())
+                                           : json != nullptr ? std::optional<std::string>(payload)
+                                                             : std::nullopt;
+    EXPECT_EQ(recovered, payload) << lines[i];
+    EXPECT_EQ(json == nullptr, i == 3 || i == 4 || i == 5) << lines[i];
+  }
+}
+
+// A line naming the connection and the length, then the dump.
+void expect_hex_dumps(const std::string& out) {
+  const std::string dumps[] = {
+      "00000000\n", "00000000  41                                                |A|\n00000001\n",
+      "00000000  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  |0123456789abcdef|\n"
+      "00000010\n",
+      "00000000  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  |0123456789abcdef|\n"
+      "00000010  0a                                                |.|\n00000011\n"};
+  const char* lengths[] = {"), 0 bytes:", "), 1 byte:", "), 16 bytes:", "), 17 bytes:"};
+  std::string rest = out;
+  for (int i = 0; i < 4; ++i) {
+    std::size_t end = rest.find('\n');
+    std::string head = rest.substr(0, end);
+    EXPECT_TRUE(head.starts_with("connection 1 (127.0.0.1:") && head.ends_with(lengths[i])) << head;
+    rest.erase(0, end + 1);
+    EXPECT_TRUE(rest.starts_with(dumps[i])) << rest;
+    rest.erase(0, dumps[i].size());
+  }
+  EXPECT_EQ(rest, "");
+}
 const std::string kFlood = repeated(frame(std::string(32, 'f')), 20000);
 const std::string kFloodLines = repeated(std::string(32, 'f') + "\n", 20000);
 
@@ -210,8 +299,7 @@ const Row kRows[] = {
      sends(frame(R"({"id":"3","message":"split"})") + frame("") +
            frame("\0\b\t\n\f\r\x1b[1m\x7f \\\"\xc3\xa9"s)),
      0,
-     "{\"id\":\"3\",\"message\":\"split\"}\n\n\\u0000\\b\\t\\n\\f\\r\\u001b[1m\\u007f "
-     "\\\"\xc3\xa9\n"},
+     "{\"id\":\"3\",\"message\":\"split\"}\n\n\\u0000\\b\\t\\n\\f\\r\\u001b[1m\\u007f " "\\" "\"" "\xc3\xa9\n"},
     {"AWholeFrameBeforeARefusedLength",
      {"--connections", "1"},
      sends(frame("hello") + "\x01\x00\x00\x01"s),
@@ -268,14 +356,14 @@ const Row kRows[] = {
        peers.send(waiter, frame(std::string(100000, 'w')));
        peers.pause(200);
        peers.close(waiter, true);
-       peers.pause(2000);
+       peers.pause(1000);
      }),
      1,
      std::string(100000, 'w') + "\n",
      kHolderEnded,
      {},
      Needs::kNothing,
-     1.0},
+     0.5},
     {"AResetInsideAWaitingFrameIsToldAsAResetRead",
      {"--connections", "2", "--memory", "1"},
      beside_a_holder([](Peers& peers) {
@@ -287,7 +375,7 @@ const Row kRows[] = {
      }),
      1,
      "",
-     "connection 2: read failed inside a payload after 10 of 100000 bytes: Connection reset",
+     "connection 2: read failed inside a payload after 10 of 100000 bytes: Connection " "reset",
      {},
      Needs::kLinuxSockets},
     {"ADiscardThatTakesNothingAfterALook",
@@ -373,9 +461,9 @@ const Row kRows[] = {
      0,
      std::string(70000, 'x') + "\nafter\n",
      "",
-     {.out_pause_ms = 3000},
+     {.out_pause_ms = 2000},
      Needs::kNothing,
-     1.5},
+     1.0},
     {"AFullOutputThatRefusesWritesIsWaitedForNotPolled",
      {"--connections", "1"},
      sends(frame(std::string(70000, 'x')) + frame("after")),
@@ -399,7 +487,7 @@ const Row kRows[] = {
        peers.send(peers.connect(), frame("abcdef").substr(0, 7));
        peers.pause(300);
        peers.stop();
-       peers.pause(2000);
+       peers.pause(1300);
      },
      1,
      "",
@@ -412,7 +500,7 @@ const Row kRows[] = {
        peers.send(peers.connect(), frame("abcdef").substr(0, 7));
        peers.pause(300);
        peers.stop();
-       peers.pause(2000);
+       peers.pause(1300);
      },
      1,
      "",
@@ -428,7 +516,7 @@ const Row kRows[] = {
        peers.send(peers.connect(), frame(std::string(300000, 'w')));
        peers.pause(300);
        peers.stop();
-       peers.pause(1500);
+       peers.pause(1300);
      },
      1,
      std::string(300000, 'w') + "\n",
@@ -460,7 +548,13 @@ const Row kRows[] = {
      "",
      "",
      {.err_pause_ms = 30000, .timeout_seconds = 8},
-     Needs::kSignalsAndLimits},
+     Needs::kSignalsAndLimits,
+     0,
+     {},
+     "127.0.0.1",
+     "",
+     1,
+     false},
     {"TimeWaitingForStandardErrorCountsAgainstNoPeer",
      {"--connections", "1201", "--idle-timeout", "2"},
      [](Peers& peers) {
@@ -477,6 +571,86 @@ const Row kRows[] = {
      "connection 1201: frame length 4294967295",
      {.err_pause_ms = 4000},
      Needs::kSignalsAndLimits},
+    {"JsonRecordsReadBackByAJsonReader",
+     {"--connections", "1", "--format", "json"},
+     sends(frame(kJsonPayloads[0]) + frame(kJsonPayloads[1]) + frame(kJsonPayloads[2]) +
+           frame(kJsonPayloads[3]) + frame(kJsonPayloads[4])),
+     0,
+     "",
+     "",
+     {},
+     Needs::kNothing,
+     0,
+     expect_json_records},
+    {"HexDumpsOfFramesOf0116And17Bytes",
+     {"--connections", "1", "--format", "hex"},
+     sends(frame("") + frame("A") + frame("0123456789abcdef") + frame("0123456789abcdef\n")),
+     0,
+     "",
+     "",
+     {},
+     Needs::kNothing,
+     0,
+     expect_hex_dumps},
+    {"ListensOnIpv6LoopbackOnAPortOfItsOwn",
+     {"--connections", "1", "--listen", "[::1]:0"},
+     sends(frame("over IPv6")),
+     0,
+     "over IPv6\n",
+     "",
+     {},
+     Needs::kNothing,
+     0,
+     {},
+     "::1"},
+    {"ListensOnEveryAddressIpv4Too",
+     {"--connections", "1", "--listen", "[::]:0"},
+     sends(frame("over IPv4")),
+     0,
+     "over IPv4\n",
+     "",
+     {},
+     Needs::kNothing,
+     0,
+     {},
+     "127.0.0.1",
+     " (IPv4 too)"},
+    {"StopsOnceTheFramesAskedForArePrinted",
+     {"--frames", "2"},
+     [](Peers& peers) {
+       peers.send(peers.connect(), frame("one") + frame("two") + frame("three"));
+       peers.pause(500);
+     },
+     0,
+     "one\ntwo\n",
+     "frame-sink: 2 frames, 6 bytes, 1 connection, 0 faults",
+     {.timeout_seconds = 10}},
+    {"ARefusedLengthThatLooksLikeHttpIsToldSo",
+     {"--connections", "1"},
+     sends("GET / HTTP/1.1\r\nHost: x\r\n\r\n"),
+     1,
+     "",
+     "frame length 1195725856 exceeds the limit of 16777216 bytes: its first bytes 47 " "45 " "54 "
+                                                                                              "20 " "(\"GET \") look like an HTTP request, not a length-prefixed " "frame"},
+    {"ASummaryWhenAskedAndAtTheEnd",
+     {"--connections", "1"},
+     [](Peers& peers) {
+       TcpClientStream* peer = peers.connect();
+       peers.send(peer, frame("hello"));
+       peers.pause(300);
+       peers.stop();
+       peers.pause(300);
+     },
+     0,
+     "hello\n",
+     "frame-sink: 1 frame, 5 bytes, 1 connection, 0 faults",
+     {.signal = 10},  // SIGUSR1
+     Needs::kSignalsAndLimits,
+     0,
+     {},
+     "127.0.0.1",
+     "",
+     2},
 };
 
 std::string row_name(const ::testing::TestParamInfo<Row>& info) { return info.param.name; }
@@ -491,16 +665,17 @@ TEST(FrameSink, AnswersHelpVersionAndABadOption) {
     std::string err;
   };
   const std::string usage =
-      "usage: frame-sink [--connections N] [--port P] [--idle-timeout SECONDS]\n"
-      "                  [--frame-timeout SECONDS] [--memory MIB]\n"
+      "usage: frame-sink [--listen ADDRESS:PORT] [--port P] [--connections N]\n"
+      "                  [--frames N] [--idle-timeout SECONDS] [--frame-timeout SECONDS]\n"
+      "                  [--memory MIB] [--format plain|json|hex]\n"
       "       frame-sink --help | --version\n";
   const Case cases[] = {
-      {{"--help"}, 0, usage + "\nListens on", ""},
+      {{"--help"}, 0, usage + "\nListens on 127.0.0.1:12345", ""},
       {{"--version"}, 0, "frame-sink " FC_VERSION "\n", ""},
       {{"--port", "70000"},
        2,
        "",
-       "frame-sink: --port: 70000 is not a port (1 to 65535)\n" + usage},
+       "frame-sink: --port: 70000 is not a port (0 to 65535)\n" + usage},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);

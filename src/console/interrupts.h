@@ -25,6 +25,10 @@ void count_interrupts();
 /// How many requests to stop have come: 0, 1, or 2 for two or more.
 int interrupts();
 
+/// Whether a summary was asked for (SIGUSR1 on POSIX; never on Windows)
+/// since the last call. Held back and let in as the requests to stop are.
+bool summary_asked();
+
 /// The longest a wait may last between two looks at the count: -1 (no
 /// bound) where a request cuts every wait short, as on POSIX; Windows cannot
 /// cut a wait for sockets short, so there it is a fifth of a second.

@@ -23,6 +23,7 @@ namespace {
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile sig_atomic_t g_count = 0;
+volatile sig_atomic_t g_summary_asked = 0;
 volatile sig_atomic_t g_escape_armed = 0;
 sigjmp_buf g_escape;
 sigset_t g_wait_mask;
@@ -36,27 +37,39 @@ void on_stop(int) {
   }
 }
 
+void on_summary(int) { g_summary_asked = 1; }
+
 }  // namespace
 
 void count_interrupts() {
-  sigset_t stops;
-  sigemptyset(&stops);
-  for (int signal : kStopSignals) sigaddset(&stops, signal);
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : kStopSignals) sigaddset(&held, signal);
+  sigaddset(&held, SIGUSR1);
   struct sigaction action{};
   action.sa_handler = on_stop;
-  action.sa_mask = stops;  // one handler at a time
+  action.sa_mask = held;  // one handler at a time
   // No SA_RESTART: a wait cut short returns, to look at the count.
   // Neither call can fail for these signals.
   for (int signal : kStopSignals) (void)sigaction(signal, &action, nullptr);
+  action.sa_handler = on_summary;
+  (void)sigaction(SIGUSR1, &action, nullptr);
   sigset_t own;
-  (void)sigprocmask(SIG_BLOCK, &stops, &own);
+  (void)sigprocmask(SIG_BLOCK, &held, &own);
   g_wait_mask = own;
   for (int signal : kStopSignals) sigdelset(&g_wait_mask, signal);
+  sigdelset(&g_wait_mask, SIGUSR1);
   g_counting = true;
   route_stream_writes(write_letting_interrupts_in, &g_wait_mask);
 }
 
 int interrupts() { return g_count; }
+
+bool summary_asked() {
+  bool asked = g_summary_asked != 0;
+  g_summary_asked = 0;
+  return asked;
+}
 
 int interrupt_check_milliseconds() { return -1; }
 

@@ -34,6 +34,8 @@ void count_interrupts() {
 
 int interrupts() { return g_count.load(); }
 
+bool summary_asked() { return false; }
+
 int interrupt_check_milliseconds() { return 200; }
 
 }  // namespace fc

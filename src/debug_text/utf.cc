@@ -1,6 +1,8 @@
 #include "debug_text/utf.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace fc {
 namespace {
@@ -32,6 +34,23 @@ char32_t from_surrogate_pair(char32_t high, char32_t low) {
 }
 
 }  // namespace
+
+// ASCII goes eight bytes at a time; every other sequence is decoded, and an
+// ill-formed one is U+FFFD from other bytes than its own encoding.
+bool is_utf8(std::string_view text) {
+  constexpr std::uint64_t kTops = 0x8080808080808080;
+  while (!text.empty()) {
+    std::uint64_t eight = 0;
+    if (text.size() >= 8 && (std::memcpy(&eight, text.data(), 8), eight & kTops) == 0) {
+      text.remove_prefix(8);
+      continue;
+    }
+    Utf8Sequence c = decode_utf8(text);
+    if (c.code_point == kReplacementCharacter && !text.starts_with("\xEF\xBF\xBD")) return false;
+    text.remove_prefix(c.length);
+  }
+  return true;
+}
 
 std::u16string utf8_to_utf16(std::string_view text) {
   std::u16string wide;

@@ -102,6 +102,9 @@ inline void append_utf8(std::string& out, char32_t code_point) {
 /// U+10000 on, otherwise one.
 inline std::size_t utf16_length(char32_t code_point) { return code_point >= 0x10000 ? 2 : 1; }
 
+/// Whether `text` is well-formed UTF-8 throughout (as decode_utf8 reads it).
+bool is_utf8(std::string_view text);
+
 /// UTF-8 to UTF-16. Each maximal ill-formed subsequence becomes U+FFFD.
 std::u16string utf8_to_utf16(std::string_view text);
 

@@ -26,7 +26,9 @@ int largest_backlog();
 /// inherited, never in a standard stream's place), with room for `backlog`
 /// connections not yet accepted. On POSIX a port that an earlier run left
 /// waiting out its last connections can be taken at once; on Windows no
-/// other program may bind the same port beside it. Starts the network layer.
+/// other program may bind the same port beside it. One on the IPv6 address
+/// :: takes IPv4 connections too where the system can (dual stack; see
+/// takes_ipv4_too). Starts the network layer.
 Result<Socket> listen_on(const SocketAddress& address, int backlog);
 
 /// A listener on `address` whose calls never wait, with the largest backlog:
@@ -36,6 +38,13 @@ Result<Socket> open_listener(const SocketAddress& address);
 /// How many connections wait on a listener to be accepted, where the system
 /// tells (Linux); an error elsewhere.
 Result<std::size_t> connections_waiting(NativeSocket listener);
+
+/// The address the socket is bound to, and the address of its peer.
+Result<SocketAddress> local_address(NativeSocket socket);
+Result<SocketAddress> peer_address(NativeSocket socket);
+
+/// Whether an IPv6 listener takes IPv4 connections too.
+bool takes_ipv4_too(NativeSocket listener);
 
 /// The port the socket is bound to.
 Result<std::uint16_t> local_port(NativeSocket socket);

@@ -37,6 +37,12 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog) {
   // otherwise; the flag cannot fail on a new TCP socket.
   int yes = 1;
   (void)setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  // The unspecified IPv6 address takes IPv4 too, whatever the system's own
+  // default (net.ipv6.bindv6only); a system without it keeps IPv6 alone.
+  if (is_ipv6_any(address)) {
+    int no = 0;
+    (void)setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+  }
   SystemAddress system = to_system_address(address);
   if (bind(fd, reinterpret_cast<const sockaddr*>(&system.storage),
            static_cast<socklen_t>(system.length)) != 0 ||
@@ -55,6 +61,38 @@ Result<std::size_t> connections_waiting(NativeSocket listener) {
     return std::unexpected(last_socket_error());
   }
   return info.tcpi_unacked;
+}
+
+namespace {
+
+using NameCall = int (*)(int, sockaddr*, socklen_t*);
+
+Result<SocketAddress> address_from(NativeSocket socket, NameCall call) {
+  sockaddr_storage storage{};
+  socklen_t length = sizeof storage;
+  if (call(fd_of(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+    return std::unexpected(last_socket_error());
+  }
+  std::optional<SocketAddress> address = from_system_address(storage);
+  if (!address) return std::unexpected(IoError::from_kind(ErrorKind::Unsupported));
+  return *address;
+}
+
+}  // namespace
+
+Result<SocketAddress> local_address(NativeSocket socket) {
+  return address_from(socket, getsockname);
+}
+
+Result<SocketAddress> peer_address(NativeSocket socket) {
+  return address_from(socket, getpeername);
+}
+
+bool takes_ipv4_too(NativeSocket listener) {
+  int only = 1;
+  socklen_t length = sizeof only;
+  if (getsockopt(fd_of(listener), IPPROTO_IPV6, IPV6_V6ONLY, &only, &length) != 0) return false;
+  return only == 0;
 }
 
 Result<std::uint16_t> local_port(NativeSocket socket) {

@@ -35,6 +35,13 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog) {
   BOOL yes = TRUE;
   (void)setsockopt(native(socket.native()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                    reinterpret_cast<const char*>(&yes), sizeof yes);
+  // The unspecified IPv6 address takes IPv4 too: Windows keeps IPv6 alone
+  // unless told.
+  if (is_ipv6_any(address)) {
+    DWORD no = 0;
+    (void)setsockopt(native(socket.native()), IPPROTO_IPV6, IPV6_V6ONLY,
+                     reinterpret_cast<const char*>(&no), sizeof no);
+  }
   SystemAddress system = to_system_address(address);
   if (bind(native(socket.native()), reinterpret_cast<const sockaddr*>(&system.storage),
            system.length) == SOCKET_ERROR ||
@@ -47,6 +54,42 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog) {
 // Winsock does not tell.
 Result<std::size_t> connections_waiting(NativeSocket) {
   return std::unexpected(IoError::from_kind(ErrorKind::Unsupported));
+}
+
+namespace {
+
+using NameCall = int(WSAAPI*)(SOCKET, sockaddr*, int*);
+
+Result<SocketAddress> address_from(NativeSocket socket, NameCall call) {
+  sockaddr_storage storage;
+  std::memset(&storage, 0, sizeof storage);
+  int length = sizeof storage;
+  if (call(native(socket), reinterpret_cast<sockaddr*>(&storage), &length) == SOCKET_ERROR) {
+    return std::unexpected(last_socket_error());
+  }
+  std::optional<SocketAddress> address = from_system_address(storage);
+  if (!address) return std::unexpected(IoError::from_kind(ErrorKind::Unsupported));
+  return *address;
+}
+
+}  // namespace
+
+Result<SocketAddress> local_address(NativeSocket socket) {
+  return address_from(socket, getsockname);
+}
+
+Result<SocketAddress> peer_address(NativeSocket socket) {
+  return address_from(socket, getpeername);
+}
+
+bool takes_ipv4_too(NativeSocket listener) {
+  DWORD only = 1;
+  int length = sizeof only;
+  if (getsockopt(native(listener), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<char*>(&only),
+                 &length) == SOCKET_ERROR) {
+    return false;
+  }
+  return only == 0;
 }
 
 Result<std::uint16_t> local_port(NativeSocket socket) {

@@ -45,6 +45,30 @@ inline SystemAddress to_system_address(const SocketAddress& address) {
   return system;
 }
 
+/// A socket address the system filled in (getsockname, getpeername);
+/// nothing for families other than IPv4 and IPv6.
+inline std::optional<SocketAddress> from_system_address(const sockaddr_storage& storage) {
+  if (storage.ss_family == AF_INET) {
+    sockaddr_in in;
+    std::memcpy(&in, &storage, sizeof in);
+    Ipv4Address v4;
+    std::memcpy(v4.bytes.data(), &in.sin_addr, v4.bytes.size());
+    v4.port = ntohs(in.sin_port);
+    return v4;
+  }
+  if (storage.ss_family == AF_INET6) {
+    sockaddr_in6 in6;
+    std::memcpy(&in6, &storage, sizeof in6);
+    Ipv6Address v6;
+    std::memcpy(v6.bytes.data(), &in6.sin6_addr, v6.bytes.size());
+    v6.port = ntohs(in6.sin6_port);
+    v6.flow_info = in6.sin6_flowinfo;
+    v6.scope_id = in6.sin6_scope_id;
+    return v6;
+  }
+  return std::nullopt;
+}
+
 /// One resolver entry as a socket address with `port`; nothing for families
 /// other than IPv4 and IPv6. Entries are copied out with memcpy, as ai_addr
 /// need not be aligned for its structure. An entry shorter than its family's

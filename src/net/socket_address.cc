@@ -296,4 +296,9 @@ std::optional<SocketAddress> parse_socket_address(std::string_view text) {
   return *v6;
 }
 
+bool is_ipv6_any(const SocketAddress& address) {
+  const auto* v6 = std::get_if<Ipv6Address>(&address);
+  return v6 != nullptr && v6->bytes == std::array<std::uint8_t, 16>{};
+}
+
 }  // namespace fc

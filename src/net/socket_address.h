@@ -29,6 +29,9 @@ struct Ipv6Address {
 /// A plain, copyable socket address of either family.
 using SocketAddress = std::variant<Ipv4Address, Ipv6Address>;
 
+/// Whether the address is IPv6's unspecified one, ::.
+bool is_ipv6_any(const SocketAddress& address);
+
 /// Reads the whole text as a literal socket address: "a.b.c.d:port" or
 /// "[ipv6%scope]:port". No match is not an error; it sends the caller on to
 /// name resolution. Makes no system call.

@@ -27,14 +27,17 @@ void Connection::fault(std::string_view what) { owner_.fault(*this, what); }
 void Connection::granted(bool lost) { owner_.granted(*this, lost); }
 
 Connections::Connections(const ServingLimits& limits, const ReaderLimits& reader_limits,
-                         LineOutput& output, Reporter& reporter)
-    : limits_(limits), reporter_(reporter), reader_(reader_limits, output) {}
+                         Printer& printer, Reporter& reporter)
+    : limits_(limits), printer_(printer), reporter_(reporter), reader_(reader_limits, printer) {}
 
-Connection* Connections::open(std::unique_ptr<PeerSocket> socket, SteadyTime now) {
+Connection* Connections::open(std::unique_ptr<PeerSocket> socket, std::string address,
+                              SteadyTime now) {
   now_ = now;
-  Connection& connection = connections_.emplace_back(*this, ++taken_, std::move(socket));
+  Connection& connection =
+      connections_.emplace_back(*this, PeerName{++taken_, std::move(address)}, std::move(socket));
   connection.self_ = std::prev(connections_.end());
   ++open_count_;
+  (void)printer_.opened(connection.name_);
   if (Status status = connection.socket_->watch(Watch::kInput, connection.token()); !status.ok()) {
     fault(connection, "cannot wait for input: " + display_text(status.error()));
     close(connection);
@@ -170,6 +173,7 @@ void Connections::close(Connection& connection) {
   closed_.push_back(&connection);
   reader_.drop(connection.frames_);
   connection.socket_.reset();
+  (void)printer_.ended(connection.name_);
 }
 
 void Connections::erase_closed() {
@@ -183,8 +187,11 @@ void Connections::granted(Connection& connection, bool lost) {
   apply(connection, reader_.wants(connection.frames_), now_);
 }
 
+// A fault goes to standard error, and in a record of its own to standard
+// output where records are printed.
 void Connections::fault(const Connection& connection, std::string_view what) {
   reporter_.fault(connection.number(), what);
+  (void)printer_.fault(connection.name_, what);
 }
 
 }  // namespace fc::receiver

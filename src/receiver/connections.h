@@ -15,7 +15,7 @@
 #include "net/poller.h"
 #include "receiver/deadlines.h"
 #include "receiver/frame_reader.h"
-#include "receiver/line_output.h"
+#include "receiver/printer.h"
 #include "receiver/reporter.h"
 
 // The connections served and what each waits for: the serving loop's logic,
@@ -69,10 +69,10 @@ class Connections;
 /// deadlines. The reader's calls reach it as the PeerLink it is.
 class Connection final : public PeerLink {
  public:
-  Connection(Connections& owner, std::uint64_t number, std::unique_ptr<PeerSocket> socket)
-      : owner_(owner), number_(number), socket_(std::move(socket)) {}
+  Connection(Connections& owner, PeerName name, std::unique_ptr<PeerSocket> socket)
+      : owner_(owner), name_(std::move(name)), socket_(std::move(socket)) {}
 
-  std::uint64_t number() const { return number_; }
+  std::uint64_t number() const { return name_.number; }
   /// Its token in the wait.
   std::uint64_t token() const { return reinterpret_cast<std::uintptr_t>(this); }
   FrameState state() const { return frames_.state(); }
@@ -91,12 +91,13 @@ class Connection final : public PeerLink {
   Status failure() override { return socket_->failure(); }
   void fault(std::string_view what) override;
   void granted(bool lost) override;
+  const PeerName& name() const override { return name_; }
 
  private:
   friend class Connections;
 
   Connections& owner_;
-  std::uint64_t number_;
+  PeerName name_;
   std::unique_ptr<PeerSocket> socket_;
   PeerFrames frames_{*this};
   DeadlineSlot<Connection> idle_slot_;
@@ -113,12 +114,13 @@ class Connection final : public PeerLink {
 
 class Connections {
  public:
-  Connections(const ServingLimits& limits, const ReaderLimits& reader_limits, LineOutput& output,
+  Connections(const ServingLimits& limits, const ReaderLimits& reader_limits, Printer& printer,
               Reporter& reporter);
 
-  /// Takes a connection on, numbered from 1 in the order taken, watched for
-  /// input from `now`. Null when it cannot be watched (its fault told).
-  Connection* open(std::unique_ptr<PeerSocket> socket, SteadyTime now);
+  /// Takes a connection from the peer at `address` on, numbered from 1 in
+  /// the order taken, watched for input from `now`. Null when it cannot be
+  /// watched (its fault told).
+  Connection* open(std::unique_ptr<PeerSocket> socket, std::string address, SteadyTime now);
   /// News from the wait of the connection with `token`: input, or its
   /// stream's end (`ended`), or its failure (`failed`).
   void news(std::uint64_t token, bool ended, bool failed, SteadyTime now);
@@ -156,6 +158,7 @@ class Connections {
   bool winds_up(const Connection& connection) const;
 
   ServingLimits limits_;
+  Printer& printer_;
   Reporter& reporter_;
   FrameReader reader_;
   std::list<Connection> connections_;

@@ -81,8 +81,10 @@ class FakePeer final : public PeerLink {
     ++grants;
     lost = lost || without_memory;
   }
+  const PeerName& name() const override { return peer_name; }
 
   FakeBytes bytes;
+  PeerName peer_name{1, "192.0.2.1:1"};
   PeerFrames frames{*this};
   std::vector<std::string> faults;
   int grants = 0;

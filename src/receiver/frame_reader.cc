@@ -7,6 +7,7 @@
 
 #include "json/frame_prefix.h"
 #include "receiver/frame_scan.h"
+#include "receiver/length_diagnosis.h"
 
 namespace fc::receiver {
 namespace {
@@ -23,9 +24,9 @@ std::string output_fault(const IoError& error) {
 
 }  // namespace
 
-FrameReader::FrameReader(const ReaderLimits& limits, LineOutput& output)
+FrameReader::FrameReader(const ReaderLimits& limits, Printer& printer)
     : limits_(limits),
-      output_(output),
+      printer_(printer),
       room_left_(limits.budget),
       chunk_(new std::uint8_t[limits.read_size]) {}
 
@@ -65,6 +66,8 @@ FrameReader::Step FrameReader::look(PeerFrames& peer, StreamEnd end) {
     if (!print(peer, *payload)) return {Turn::kEnded};
     printed = true;
   }
+  // The frames asked for are printed: the connection is read no further.
+  if (printer_.full()) return {Turn::kEnded};
   if (printed || !held) peer.began_ = true;
   std::span<const std::uint8_t> rest(chunk_.get() + scan.end(), *got - scan.end());
   switch (scan.rest()) {
@@ -78,7 +81,7 @@ FrameReader::Step FrameReader::look(PeerFrames& peer, StreamEnd end) {
     case Rest::kRefused:
       if (!consume(peer, scan.end())) return {Turn::kEnded};
       peer.length_ = scan.rest_length();
-      refuse(peer);
+      refuse(peer, rest.first<kPrefix>());
       return {Turn::kEnded};
     case Rest::kCutPrefix:
     case Rest::kCutFrame: break;
@@ -180,7 +183,8 @@ FrameReader::Step FrameReader::read_prefix(PeerFrames& peer, StreamEnd end) {
 FrameReader::Step FrameReader::after_prefix(PeerFrames& peer, StreamEnd end) {
   peer.length_ = payload_length(peer.prefix_);
   if (peer.length_ > limits_.frame_limit) {
-    refuse(peer);
+    std::array<std::uint8_t, kPrefix> prefix = peer.prefix_;
+    refuse(peer, prefix);
     return {Turn::kEnded};
   }
   if (kPrefix + peer.length_ > limits_.read_size) return begin_long(peer, {}, 0, false, end);
@@ -190,6 +194,7 @@ FrameReader::Step FrameReader::after_prefix(PeerFrames& peer, StreamEnd end) {
   }
   if (!print(peer, {})) return {Turn::kEnded};
   enter(peer, FrameState::kBetween);
+  if (printer_.full()) return {Turn::kEnded};
   return {Turn::kNothing, true};
 }
 
@@ -209,7 +214,7 @@ FrameReader::Step FrameReader::read_payload(PeerFrames& peer) {
   release(peer);
   enter(peer, FrameState::kBetween);
   grant_waiting();
-  if (!printed || !hold(peer, 1)) return {Turn::kEnded};
+  if (!printed || printer_.full() || !hold(peer, 1)) return {Turn::kEnded};
   return {Turn::kHeard, more};
 }
 
@@ -251,11 +256,14 @@ FrameReader::Step FrameReader::read_failed(PeerFrames& peer, const IoError& erro
   return {Turn::kEnded};
 }
 
-void FrameReader::refuse(PeerFrames& peer) {
+// A refused length is told with what its bytes look like, when they look
+// like another protocol's or a frame's of another byte order.
+void FrameReader::refuse(PeerFrames& peer, std::span<const std::uint8_t, kPrefix> prefix) {
   std::uint32_t length = peer.length_;
   enter(peer, FrameState::kBetween);
   fault(peer, "frame length " + std::to_string(length) + " exceeds the limit of " +
-                  std::to_string(limits_.frame_limit) + " bytes");
+                  std::to_string(limits_.frame_limit) + " bytes" +
+                  describe_refused_prefix(prefix, limits_.frame_limit));
 }
 
 Wants FrameReader::answer(PeerFrames& peer, Turn turn, bool more) {
@@ -394,14 +402,15 @@ bool FrameReader::consume(PeerFrames& peer, std::size_t count) {
 }
 
 bool FrameReader::print(PeerFrames& peer, std::span<const std::uint8_t> payload) {
-  Status status = output_.add_line(payload);
+  if (printer_.full()) return true;
+  Status status = printer_.frame(peer.link_.name(), payload);
   if (status.ok()) return true;
   peer.link_.fault(output_fault(status.error()));
   return false;
 }
 
 bool FrameReader::flushed(PeerFrames& peer) {
-  Status status = output_.flush();
+  Status status = printer_.output().flush();
   if (status.ok()) return true;
   peer.link_.fault(output_fault(status.error()));
   return false;

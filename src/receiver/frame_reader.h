@@ -13,7 +13,7 @@
 #include "error/io_error.h"
 #include "net/poller.h"
 #include "receiver/frame_buffer.h"
-#include "receiver/line_output.h"
+#include "receiver/printer.h"
 
 // Taking frames in from many connections at once and printing them, within
 // one memory budget for all of them.
@@ -79,6 +79,8 @@ class PeerLink {
   /// Outside its turn its waiting frame got its room, or (`lost`) could not
   /// be given its memory, the fault told: what it waits for has changed.
   virtual void granted(bool lost) = 0;
+  /// The connection as records name it.
+  virtual const PeerName& name() const = 0;
 
  protected:
   ~PeerLink() = default;
@@ -159,7 +161,7 @@ struct Wants {
 
 class FrameReader {
  public:
-  FrameReader(const ReaderLimits& limits, LineOutput& output);
+  FrameReader(const ReaderLimits& limits, Printer& printer);
 
   /// One turn for a connection with news: takes what arrived, prints every
   /// frame it completes, and says what the connection waits for now.
@@ -207,7 +209,7 @@ class FrameReader {
   void enter(PeerFrames& peer, FrameState state);
   bool give_room(PeerFrames& peer, bool lent = false);
   bool give_buffer(PeerFrames& peer);
-  void refuse(PeerFrames& peer);
+  void refuse(PeerFrames& peer, std::span<const std::uint8_t, 4> prefix);
   void release(PeerFrames& peer);
   void grant_waiting();
   bool consume(PeerFrames& peer, std::size_t count);
@@ -218,7 +220,7 @@ class FrameReader {
   void check(const PeerFrames& peer) const;
 
   ReaderLimits limits_;
-  LineOutput& output_;
+  Printer& printer_;
   std::size_t room_left_;
   bool lending_ = false;
   bool lent_ = false;                     // a frame holds room lent beyond the budget

@@ -18,55 +18,71 @@ struct Shown {
   std::array<std::uint8_t, 256> length{};
 };
 
-constexpr Shown kShown = [] {
+// The table for a line, or (`json_string`) for the inside of a JSON string,
+// which escapes the quote and the backslash too.
+constexpr Shown shown_table(bool json_string) {
   Shown shown;
   for (int byte = 0; byte < 256; ++byte) {
     auto b = static_cast<unsigned char>(byte);
-    char letter = byte == 0x7f ? 'u' : byte < 0x20 ? kJsonEscapeLetters[b] : '\0';
+    char letter = byte == 0x7f ? 'u' : byte < 0x20 || json_string ? kJsonEscapeLetters[b] : '\0';
     shown.text[b][0] = static_cast<char>(b);
     shown.length[b] =
         letter == 0 ? 1
                     : static_cast<std::uint8_t>(write_json_escape(b, letter, shown.text[b].data()));
   }
   return shown;
-}();
+}
+
+constexpr Shown kShown = shown_table(false);
+constexpr Shown kShownInString = shown_table(true);
 
 // A piece of n bytes takes at most six each, and the last one's eight-byte
 // move may spill two more.
 constexpr std::size_t kSpill = 8 - kLongestJsonEscape;
 
-// Whether any of eight bytes is shown escaped: below 0x20, or 0x7F. Bytes
-// of 0x80 and more never count (their top bit is masked off).
-bool any_escaped(std::uint64_t eight) {
+// Whether any of eight bytes is one of `byte`'s value (a zero byte of
+// `eight ^ repeated byte`).
+bool any_is(std::uint64_t eight, std::uint8_t byte) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kTops = 0x8080808080808080;
+  std::uint64_t same = eight ^ (kOnes * byte);
+  return ((same - kOnes) & ~same & kTops) != 0;
+}
+
+// Whether any of eight bytes is shown escaped: below 0x20, or 0x7F, and in
+// a JSON string the quote and the backslash. Bytes of 0x80 and more never
+// count (their top bit is masked off).
+bool any_escaped(std::uint64_t eight, bool json_string) {
   constexpr std::uint64_t kOnes = 0x0101010101010101;
   constexpr std::uint64_t kTops = 0x8080808080808080;
   std::uint64_t below_space = (eight - kOnes * 0x20) & ~eight & kTops;
-  std::uint64_t del = eight ^ (kOnes * 0x7f);
-  std::uint64_t is_del = (del - kOnes) & ~del & kTops;
-  return (below_space | is_del) != 0;
+  if (below_space != 0 || any_is(eight, 0x7f)) return true;
+  return json_string && (any_is(eight, '"') || any_is(eight, '\\'));
 }
 
-// Writes one byte as the line shows it.
-char* show_byte(std::uint8_t byte, char* out) {
-  std::memcpy(out, kShown.text[byte].data(), 8);
-  return out + kShown.length[byte];
+// Writes one byte as `table` shows it.
+char* show_byte(const Shown& table, std::uint8_t byte, char* out) {
+  std::memcpy(out, table.text[byte].data(), 8);
+  return out + table.length[byte];
 }
 
-// Writes the bytes at `out` as the line shows them; where the writing ended.
-// Eight bytes at a time: in one move when none is escaped.
-char* show(std::span<const std::uint8_t> bytes, char* out) {
+// Writes the bytes at `out` as a line, or a JSON string, shows them; where
+// the writing ended. Eight bytes at a time: in one move when none is
+// escaped.
+char* show(std::span<const std::uint8_t> bytes, char* out, bool json_string = false) {
+  const Shown& table = json_string ? kShownInString : kShown;
   std::size_t whole = bytes.size() / 8 * 8;
   for (std::size_t i = 0; i < whole; i += 8) {
     std::uint64_t eight;
     std::memcpy(&eight, bytes.data() + i, 8);
-    if (!any_escaped(eight)) {
+    if (!any_escaped(eight, json_string)) {
       std::memcpy(out, &eight, 8);
       out += 8;
       continue;
     }
-    for (std::size_t k = i; k < i + 8; ++k) out = show_byte(bytes[k], out);
+    for (std::size_t k = i; k < i + 8; ++k) out = show_byte(table, bytes[k], out);
   }
-  for (std::size_t k = whole; k < bytes.size(); ++k) out = show_byte(bytes[k], out);
+  for (std::size_t k = whole; k < bytes.size(); ++k) out = show_byte(table, bytes[k], out);
   return out;
 }
 
@@ -80,22 +96,27 @@ std::string shown_text(std::string_view bytes) {
 }
 
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
+  if (Status status = put_shown(payload, false); !status.ok()) return status;
+  return end_line();
+}
+
+Status LineOutput::put(std::string_view text) {
   if (Status status = end_cut_line(); !status.ok()) return failed(std::move(status), false);
-  // The payload goes in as pieces that fit the buffer even if every byte
-  // needs the longest escape; most payloads are one piece.
-  while (!payload.empty()) {
-    std::span<char> room = out_.free_space();
-    std::size_t fit = (std::max(room.size(), kSpill) - kSpill) / kLongestJsonEscape;
-    if (fit == 0) {
-      if (Status status = out_.flush(); !status.ok()) return failed(std::move(status), true);
-      continue;
-    }
-    std::span<const std::uint8_t> piece = payload.first(std::min(fit, payload.size()));
-    out_.filled(static_cast<std::size_t>(show(piece, room.data()) - room.data()));
-    payload = payload.subspan(piece.size());
-  }
-  if (Status status = out_.write("\n"); !status.ok()) return failed(std::move(status), true);
+  if (Status status = out_.write(text); !status.ok()) return failed(std::move(status), true);
   return {};
+}
+
+Status LineOutput::put_json_string(std::span<const std::uint8_t> bytes) {
+  return put_shown(bytes, true);
+}
+
+// The bytes go in as pieces that fit the buffer even if every byte needs the
+// longest escape; most payloads are one piece.
+Status LineOutput::put_shown(std::span<const std::uint8_t> bytes, bool json_string) {
+  return put_encoded(bytes, 1, kLongestJsonEscape, kSpill,
+                     [json_string](std::span<const std::uint8_t> piece, char* out) {
+                       return static_cast<std::size_t>(show(piece, out, json_string) - out);
+                     });
 }
 
 Status LineOutput::flush() {

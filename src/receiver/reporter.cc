@@ -5,7 +5,7 @@ namespace fc::receiver {
 void Reporter::note(std::string_view text) { write(text); }
 
 void Reporter::fault(std::string_view text, std::string_view then) {
-  faulted_ = true;
+  ++faults_;
   if (!write_all(paced_, line(text, then)).ok()) ++unwritten_;
 }
 
@@ -13,8 +13,8 @@ void Reporter::fault(std::uint64_t number, std::string_view text) {
   fault("connection " + std::to_string(number) + ": " + std::string(text));
 }
 
-void Reporter::last_fault(std::string_view text) {
-  faulted_ = true;
+void Reporter::last_fault(std::string_view text, bool fault) {
+  if (fault) ++faults_;
   std::string whole = line(text);
   Result<std::size_t> taken = device_.write_at_once(whole);
   if (!taken || *taken < whole.size()) ++unwritten_;
@@ -25,7 +25,7 @@ void Reporter::finish() {
 }
 
 void Reporter::out_of_memory() {
-  faulted_ = true;
+  ++faults_;
   (void)write_all(paced_, "frame-sink: out of memory\n");
 }
 

@@ -29,15 +29,18 @@ class Reporter {
   void fault(std::string_view text, std::string_view then = {});
   /// A fault of connection `number`, as "connection N: " and the text.
   void fault(std::uint64_t number, std::string_view text);
-  /// A last fault after a second request to stop: written only if standard
-  /// error takes it at once, for nothing may wait any more.
-  void last_fault(std::string_view text);
+  /// A last line after a second request to stop, a fault unless told
+  /// otherwise: written only if standard error takes it at once, for nothing
+  /// may wait any more.
+  void last_fault(std::string_view text, bool fault = true);
   /// The note of the lines not written, if any were not.
   void finish();
   /// Memory ran out: the fault is told without taking any.
   void out_of_memory();
 
-  int status() const { return faulted_ ? 1 : 0; }
+  int status() const { return faults_ > 0 ? 1 : 0; }
+  /// How many faults were reported.
+  std::uint64_t faults() const { return faults_; }
   std::uint64_t unwritten() const { return unwritten_; }
   std::chrono::steady_clock::duration time_writing() const { return paced_.time_writing(); }
 
@@ -47,7 +50,7 @@ class Reporter {
 
   OutputDevice& device_;
   PacedDevice paced_;
-  bool faulted_ = false;
+  std::uint64_t faults_ = 0;
   std::uint64_t unwritten_ = 0;
 };
 

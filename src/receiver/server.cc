@@ -99,7 +99,8 @@ class Server {
         poller_(std::move(poller)),
         reporter_(reporter),
         output_(output),
-        connections_(serving_limits(options), reader_limits(options), output, reporter) {}
+        printer_(options.format, output, options.frames),
+        connections_(serving_limits(options), reader_limits(options), printer_, reporter) {}
 
   int run();
 
@@ -120,12 +121,14 @@ class Server {
   void close_waiting();
   void close_listener();
   int stopped_at_once();
+  std::string summary() const;
 
   Options options_;
   Socket listener_;
   Poller poller_;
   Reporter& reporter_;
   LineOutput& output_;
+  Printer printer_;
   Connections connections_;
   bool stopping_ = false;
   bool resting_ = false;  // from accepting, after a failure
@@ -147,13 +150,22 @@ int Server::run() {
   if (Status status = output_.finish(); !status.ok()) {
     reporter_.fault("cannot write to standard output: " + display_text(status.error()));
   }
+  reporter_.note(summary());
   reporter_.finish();
   return reporter_.status();
 }
 
-// Whether the run is over: every connection ended once no more can come, or
-// at a stop, once those waiting to be taken were taken too.
+// What went through: "3 frames, 84 bytes, 2 connections, 1 fault".
+std::string Server::summary() const {
+  return counted(printer_.frames(), "frame") + ", " + counted(printer_.bytes(), "byte") + ", " +
+         counted(connections_.taken(), "connection") + ", " + counted(reporter_.faults(), "fault");
+}
+
+// Whether the run is over: the frames asked for printed, or every connection
+// ended once no more can come, or at a stop, once those waiting to be taken
+// were taken too.
 bool Server::done() {
+  if (printer_.full()) return true;
   if (!stopping_ && interrupts() > 0) {
     stopping_ = true;
     SteadyTime start = now();
@@ -184,6 +196,8 @@ bool Server::turn() {
     reporter_.fault("wait: " + display_text(events.error()));
     return false;
   }
+  if (summary_asked()) reporter_.note(summary());
+  printer_.set_time(std::chrono::system_clock::now());
   SteadyTime heard = now();
   for (const PollEvent& event : *events) {
     if (event.token == kListenerToken) {
@@ -195,6 +209,8 @@ bool Server::turn() {
   if (connections_.looking_again()) connections_.look_again(now());
   connections_.expire(now());
   connections_.erase_closed();
+  // A connection's events go out as soon as its frames do.
+  (void)output_.flush();
   return true;
 }
 
@@ -229,7 +245,14 @@ void Server::accept_waiting(SteadyTime now) {
       }
       return;
     }
-    (void)connections_.open(std::make_unique<SystemSocket>(std::move(*socket), poller_), now);
+    // Records name the peer; a plain line does not.
+    std::string address;
+    if (options_.format != Format::kPlain) {
+      Result<SocketAddress> peer = peer_address(socket->native());
+      address = peer ? socket_address_text(*peer) : "unknown";
+    }
+    (void)connections_.open(std::make_unique<SystemSocket>(std::move(*socket), poller_),
+                            std::move(address), now);
   }
   if (!accepting()) close_listener();
 }
@@ -269,6 +292,7 @@ int Server::stopped_at_once() {
     what += ", " + counted(connections_.open_count(), "connection") + " closed unread";
   }
   reporter_.last_fault("stopped at once: " + what);
+  reporter_.last_fault(summary(), false);
   connections_.close_all(true);
   connections_.erase_closed();
   close_listener();

@@ -11,6 +11,7 @@ struct SinkProcess::Listening {
   std::mutex mutex;
   std::string text;
   std::promise<std::uint16_t> port;
+  std::string line;
   bool told = false;
 
   void heard(std::string_view piece) {
@@ -22,10 +23,12 @@ struct SinkProcess::Listening {
     told = true;
     const std::string kSaid = "listening on ";
     std::size_t at = text.find(kSaid);
-    std::size_t colon = text.rfind(':', end);
     std::uint16_t number = 0;
-    if (at < end && colon != std::string::npos && colon > at) {
-      number = static_cast<std::uint16_t>(std::stoul(text.substr(colon + 1, end - colon - 1)));
+    if (at < end) {
+      line = text.substr(at, end - at);
+      // "listening on 127.0.0.1:PORT", or "[::]:PORT (IPv4 too)".
+      std::string address = line.substr(kSaid.size(), line.find(' ', kSaid.size()) - kSaid.size());
+      number = static_cast<std::uint16_t>(std::stoul(address.substr(address.rfind(':') + 1)));
     }
     port.set_value(number);
   }
@@ -45,7 +48,11 @@ SinkProcess::SinkProcess(ChildOptions options) : listening_(std::make_shared<Lis
     listening->ended();
     return result;
   });
-  if (port.wait_for(std::chrono::seconds(20)) == std::future_status::ready) port_ = port.get();
+  if (port.wait_for(std::chrono::seconds(20)) == std::future_status::ready) {
+    port_ = port.get();
+    std::lock_guard<std::mutex> lock(listening_->mutex);
+    listening_text_ = listening_->line;
+  }
 }
 
 SinkProcess::~SinkProcess() {

@@ -20,6 +20,8 @@ class SinkProcess {
 
   /// The port it listens on; 0 if it never said.
   std::uint16_t port() const { return port_; }
+  /// Its whole "listening on ..." line, without the program's name.
+  const std::string& listening() const { return listening_text_; }
   /// Waits for its end.
   ChildResult finish();
 
@@ -28,6 +30,7 @@ class SinkProcess {
   std::shared_ptr<Listening> listening_;
   std::future<ChildResult> run_;
   std::uint16_t port_ = 0;
+  std::string listening_text_;
 };
 
 }  // namespace fc::testing
