@@ -68,6 +68,14 @@ run fails, telling what it said instead, if it ends or is silent for 10 s):
                    time over the next 3 s, from /proc, as a share of one core
                    (goal: under 1%); the frame must be printed by the stop,
                    or its connection's fault reported
+  json, 28 B,      --format json: 1,000,000 frames of the client's 28-byte
+  json, 300 B bin  JSON payload on one connection, then 200,000 frames of 300
+                   bytes that are not UTF-8 (so in base64), timed from the
+                   first send to the sink's exit: frames/s each (goal for the
+                   first: 5M frames/s); a record a frame and the opening and
+                   end, every frame's record alike but for its time, the
+                   first and last three read with a JSON parser and their
+                   payloads as sent; "n/a" for a sink without --format
 Peak memory is the sink's own high-water mark (VmHWM), read while it still
 runs. A load that times lines' arrival reads the output from a pipe (widened
 to 1 MiB, so that the reader's own pace weighs less) in a thread that notes
@@ -78,9 +86,11 @@ in the same run.
 """
 
 import argparse
+import base64
 import bisect
 import fcntl
 import itertools
+import json
 import os
 import random
 import re
@@ -109,11 +119,20 @@ def free_port():
         return probe.getsockname()[1]
 
 
-# frame-sink refuses "--port 0" today, so each sink is given a port found free
-# just before. Once it takes 0, set this to True: the port is then the one its
-# "listening on" line names.
-PORT_ZERO = False
+# Each sink takes port 0, and its "listening on" line names the port the
+# system chose. A sink from before port 0 was taken is given a port found
+# free just before instead (see free_port).
+PORT_ZERO = True
+
+
+def takes(program, *args):
+    """Whether the program takes these options (a sink from before them
+    refuses them with status 2)."""
+    return subprocess.run([program, *args, "--version"], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0
 LISTENING = re.compile(rb"frame-sink: listening on 127\.0\.0\.1:(\d+)\n")
+# The line that ends every run: no report of a fault.
+SUMMARY = re.compile(r"frame-sink: \d+ frames?, \d+ bytes?, \d+ connections?, 0 faults$")
 
 
 class Sink:
@@ -128,7 +147,7 @@ class Sink:
     started = []  # each run's process, so that none outlives the bench
 
     def __init__(self, program, *args, pipe=False, lines=None, limit=10):
-        port = 0 if PORT_ZERO else free_port()
+        port = 0 if PORT_ZERO and takes(program, "--port", "0") else free_port()
         self.changed = threading.Condition()
         self.errors, self.errors_ended = [], False
         self.size, self.arrivals, self.chunks, self.lines = 0, [], [], lines
@@ -185,10 +204,12 @@ class Sink:
                 self.changed.notify_all()
 
     def reports(self):
-        """What the sink said after its listening line, and when."""
+        """What the sink said after its listening line, and when, but for the
+        summary of a run without faults."""
         with self.changed:
-            return [(when, line.decode(errors="replace").rstrip("\n"))
+            said = [(when, line.decode(errors="replace").rstrip("\n"))
                     for when, line in self.errors[1:]]
+        return [(when, text) for when, text in said if not SUMMARY.match(text)]
 
     def connect(self):
         peer = socket.socket()  # no name lookup: the sink is measured
@@ -333,6 +354,39 @@ def one_connection(program, frames=2_000_000):
     output, elapsed = stream(program, frame(payload) * frames)
     expect(output == (payload + b"\n") * frames, "one connection")
     return f"{frames / elapsed:,.0f} frames/s"
+
+
+def json_records(program, frames=1_000_000, binary=200_000):
+    """The client's 28-byte JSON payload, then 300-byte binary payloads, as
+    JSON records: frames/s each, to the sink's exit."""
+    if not takes(program, "--format", "json"):
+        return "n/a", "n/a"
+    rates = []
+    rng = random.Random(2)
+    client = b'{"id":"3","message":"split"}'
+    for payload, count, field in [(client, frames, "json"),
+                                  (bytes([0xFF]) + rng.randbytes(299), binary, "base64")]:
+        sink = Sink(program, "--connections", "1", "--format", "json")
+        data = frame(payload) * count
+        start = time.monotonic()
+        with sink.connect() as peer:
+            peer.sendall(data)
+        output = sink.end()
+        expect(sink.quiet(), "a sink that reported " + repr(sink.reports()))
+        lines = output.split(b"\n")
+        expect(lines.pop() == b"" and len(lines) == count + 2, "one record a frame, and two more")
+        # Every record a JSON text; each frame's payload as sent.
+        records = [json.loads(line) for line in lines[:3] + lines[-3:]]
+        expect([r["event"] for r in records] == ["open"] + ["frame"] * 4 + ["end"], "the events")
+        for record in records[1:-1]:
+            value = record[field]
+            same = value == {"id": "3", "message": "split"} if field == "json" else \
+                base64.b64decode(value) == payload
+            expect(same and record["length"] == len(payload), "a record's payload")
+        expect(len(set(line[line.index(b',"event"'):] for line in lines[1:-1])) == 1,
+               "every frame's record alike but for its time")
+        rates.append(f"{count / (sink.exited - start):,.0f} frames/s")
+    return rates[0], rates[1]
 
 
 def short_connections(program, count=5_000):
@@ -700,7 +754,8 @@ LOADS = [(["one connection"], one_connection), (["short conns"], short_connectio
          (["mixed payloads"], mixed_payloads), (["flood, free", "flood, held"], flood),
          (["wait behind 1", "wait behind 5", "wait behind 40"], wait_behind),
          (["10 B beside 16 MiB", "10 B, max"], beside_long),
-         (["CPU, reset waiter"], reset_waiter)]
+         (["CPU, reset waiter"], reset_waiter),
+         (["json, 28 B", "json, 300 B bin"], json_records)]
 
 
 def chosen_loads(parser, only):

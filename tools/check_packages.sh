@@ -142,7 +142,7 @@ run_pair() {
   # Bounded: a client that never connects must not leave it waiting.
   timeout 20 "${emulator[@]}" "$2" --connections 1 >"$work/received" 2>"$work/sink.err" &
   sink=$!
-  wait_for_sink
+  wait_for_sink "$work/sink.err" >/dev/null || fail "frame-sink never listened: $(cat "$work/sink.err")"
   (cd / && "${emulator[@]}" "$3") >"$work/printed" || status=$?
   wait "$sink" || fail "frame-sink failed or got no frame: $(cat "$work/sink.err")"
   sink=""

@@ -9,10 +9,10 @@ tools/install_deps.sh base
 cmake --preset release >/dev/null
 cmake --build --preset release -j2 --target frame-client frame-sink
 
-build/release/frame-sink --connections 1 >build/release/sink.out &
+build/release/frame-sink --connections 1 >build/release/sink.out 2>build/release/sink.err &
 sink=$!
 trap 'kill $sink 2>/dev/null || true' EXIT
-wait_for_sink
+wait_for_sink build/release/sink.err >/dev/null
 
 echo "--- client (exit status follows) ---"
 status=0
@@ -22,3 +22,5 @@ wait $sink || true
 trap - EXIT
 echo "--- receiver got ---"
 cat build/release/sink.out
+echo "--- receiver said ---"
+cat build/release/sink.err
