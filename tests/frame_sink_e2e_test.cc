@@ -299,7 +299,8 @@ const Row kRows[] = {
      sends(frame(R"({"id":"3","message":"split"})") + frame("") +
            frame("\0\b\t\n\f\r\x1b[1m\x7f \\\"\xc3\xa9"s)),
      0,
-     "{\"id\":\"3\",\"message\":\"split\"}\n\n\\u0000\\b\\t\\n\\f\\r\\u001b[1m\\u007f " "\\" "\"" "\xc3\xa9\n"},
+     std::string(R"({"id":"3","message":"split"})") + "\n\n" +
+         R"(\u0000\b\t\n\f\r\u001b[1m\u007f \")" + "\xc3\xa9\n"},
     {"AWholeFrameBeforeARefusedLength",
      {"--connections", "1"},
      sends(frame("hello") + "\x01\x00\x00\x01"s),
@@ -375,7 +376,7 @@ const Row kRows[] = {
      }),
      1,
      "",
-     "connection 2: read failed inside a payload after 10 of 100000 bytes: Connection " "reset",
+     "connection 2: read failed inside a payload after 10 of 100000 bytes: Connection reset",
      {},
      Needs::kLinuxSockets},
     {"ADiscardThatTakesNothingAfterALook",
@@ -630,8 +631,9 @@ const Row kRows[] = {
      sends("GET / HTTP/1.1\r\nHost: x\r\n\r\n"),
      1,
      "",
-     "frame length 1195725856 exceeds the limit of 16777216 bytes: its first bytes 47 " "45 " "54 "
-                                                                                              "20 " "(\"GET \") look like an HTTP request, not a length-prefixed " "frame"},
+     std::string("frame length 1195725856 exceeds the limit of 16777216 bytes: ") +
+         R"(its first bytes 47 45 54 20 ("GET ") look like an HTTP request, )" +
+         "not a length-prefixed frame"},
     {"ASummaryWhenAskedAndAtTheEnd",
      {"--connections", "1"},
      [](Peers& peers) {

@@ -106,15 +106,16 @@ TEST(FrameReader, TurnsOfThreePeers) {
       {"whole frames, then a length over the limit",
        {{'s', 0, framed("ok") + "\0\0\x10\1"s}, {'t', 0}},
        "ok\n",
-       {"frame length 4097 exceeds the limit of 4096 bytes: its first bytes 00 00 10 01 "
-        "(\"\\x00\\x00\\x10\\x01\")"},
+       {std::string("frame length 4097 exceeds the limit of 4096 bytes: ") +
+        R"(its first bytes 00 00 10 01 ("\x00\x00\x10\x01"))"},
        {kB, kB, kB},
        "ended"},
       {"a length taken in piece by piece, then refused, told with what it looks like",
        {{'s', 0, "GE"}, {'t', 0}, {'t', 0}, {'s', 0, "T /"}, {'t', 0}},
        "",
-       {"frame length 1195725856 exceeds the limit of 4096 bytes: its first bytes 47 45 54 20 "
-        "(\"GET \") look like an HTTP request, not a length-prefixed frame"},
+       {std::string("frame length 1195725856 exceeds the limit of 4096 bytes: ") +
+        R"(its first bytes 47 45 54 20 ("GET ") look like an HTTP request, )" +
+        "not a length-prefixed frame"},
        {kB, kB, kB},
        "ended"},
       {"a long frame has room: a read at a time, at most 16 bytes",

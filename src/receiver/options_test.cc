@@ -66,8 +66,8 @@ TEST(Options, ValuesAndFaults) {
       {{"--listen=0.0.0.0:9000", "--port", "7"}, "0 0.0.0.0:7" + rest},
       {{"--listen", "[fe80::1%7]:80"}, "0 [fe80::1%7]:80" + rest},
       {{"--listen", "localhost:80"},
-       "--listen: localhost:80 is not an address and port (such as 127.0.0.1:12345 or " "[::1]:"
-                                                                                        "12345)"},
+       std::string("--listen: localhost:80 is not an address and port ") +
+           "(such as 127.0.0.1:12345 or [::1]:12345)"},
       {{"--format", "json"}, "0 127.0.0.1:12345 10 30 64 json 0"},
       {{"--format=hex"}, "0 127.0.0.1:12345 10 30 64 hex 0"},
       {{"--format", "JSON"}, "--format: JSON is not a format (plain, json or hex)"},

@@ -22,43 +22,28 @@ TEST(Printer, EachFormatsRecords) {
   };
   const std::string head =
       R"({"conn":2,"peer":"[::1]:50312","time":"2026-12-10T04:05:06.123456Z","event":)";
-  const Row
-      rows
-          [] =
-              {
-                  {Format::kPlain, "a\tb", "a\\tb\n"},
-                  {Format::kJson, R"({"id":"3","message":"split"})",
-                   head + R"("frame","length":28,"json":{"id":"3","message":"split"}})" + "\n"},
-                  {Format::kJson, "[ 1,\n 2 ]",
-                   head + R"("frame","length":9,"json":[1,2],"text":"[ 1,\n 2 ]"})" + "\n"},
-                  {Format::kJson, "say \"hi\"\x01\x7f\xc3\xa9",
-                   head + R"("frame","length":12,"text":"say \"hi\"\u0001\u007f)" +
-                       "\xc3\xa9\"}\n"},
-                  {Format::kJson, "\xff\x00\x01"s,
-                   head + R"("frame","length":3,"base64":"/wAB"})" + "\n"},
-                  {Format::kJson, "", head + R"("frame","length":0,"text":""})" + "\n"},
-                  {Format::kHex, "", "connection 2 ([::1]:50312), 0 bytes:\n00000000\n"},
-                  {Format::kHex, "A",
-                   "connection 2 ([::1]:50312), 1 byte:\n" "00000000  41                           "
-                                                           "                     |A|\n" "00000001"
-                                                                                        "\n"},
-                  {Format::kHex, "0123456789abcdef",
-                   "connection 2 ([::1]:50312), 16 bytes:\n" "00000000  30 31 32 33 34 35 36 37  "
-                                                             "38 39 61 62 63 64 65 66  "
-                                                             "|0123456789abcdef|\n" "00000010\n"},
-                  {Format::kHex, "0123456789abcdef\n",
-                   "connection 2 ([::1]:50312), 17 bytes:\n" "00000000  30 31 32 33 34 35 36 37  "
-                                                             "38 39 61 62 63 64 65 66  "
-                                                             "|0123456789abcdef|\n" "00000010  0a  "
-                                                                                    "              "
-                                                                                    "              "
-                                                                                    "              "
-                                                                                    "    |.|\n" "00"
-                                                                                                "00"
-                                                                                                "00"
-                                                                                                "11"
-                                                                                                "\n"},
-              };
+  const std::string kOneByte = "00000000  41                                                |A|\n";
+  const std::string kSixteen =
+      "00000000  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  |0123456789abcdef|\n";
+  const std::string kSeventeenth =
+      "00000010  0a                                                |.|\n";
+  const Row rows[] = {
+      {Format::kPlain, "a\tb", "a\\tb\n"},
+      {Format::kJson, R"({"id":"3","message":"split"})",
+       head + R"("frame","length":28,"json":{"id":"3","message":"split"}})" + "\n"},
+      {Format::kJson, "[ 1,\n 2 ]",
+       head + R"("frame","length":9,"json":[1,2],"text":"[ 1,\n 2 ]"})" + "\n"},
+      {Format::kJson, "say \"hi\"\x01\x7f\xc3\xa9",
+       head + R"("frame","length":12,"text":"say \"hi\"\u0001\u007f)" + "\xc3\xa9\"}\n"},
+      {Format::kJson, "\xff\x00\x01"s, head + R"("frame","length":3,"base64":"/wAB"})" + "\n"},
+      {Format::kJson, "", head + R"("frame","length":0,"text":""})" + "\n"},
+      {Format::kHex, "", "connection 2 ([::1]:50312), 0 bytes:\n00000000\n"},
+      {Format::kHex, "A", "connection 2 ([::1]:50312), 1 byte:\n" + kOneByte + "00000001\n"},
+      {Format::kHex, "0123456789abcdef",
+       "connection 2 ([::1]:50312), 16 bytes:\n" + kSixteen + "00000010\n"},
+      {Format::kHex, "0123456789abcdef\n",
+       "connection 2 ([::1]:50312), 17 bytes:\n" + kSixteen + kSeventeenth + "00000011\n"},
+  };
   const PeerName peer{2, "[::1]:50312"};
   const auto time =
       std::chrono::system_clock::time_point(std::chrono::microseconds(1796875506123456));
