@@ -203,13 +203,13 @@ TEST_P(FrameSinkRow, PrintsFramesAndTellsFaults) {
 }
 
 // One peer that sends `bytes` and ends.
-std::function<void(Peers&)> sends(std::string bytes) {
+std::function<void(Peers&)> sends(const std::string& bytes) {
   return [bytes](Peers& peers) { peers.send(peers.connect(), bytes); };
 }
 
 // A peer that claims all of a 1 MiB budget and sends a byte of it, then
 // `act`, then every peer ends.
-std::function<void(Peers&)> beside_a_holder(std::function<void(Peers&)> act) {
+std::function<void(Peers&)> beside_a_holder(const std::function<void(Peers&)>& act) {
   return [act](Peers& peers) {
     peers.send(peers.connect(), prefix(1048576) + "h");
     peers.pause(300);  // taken in first

@@ -98,6 +98,7 @@ TEST(ListenOn, CountsTheConnectionsWaiting) {
   ASSERT_TRUE(listener.has_value());
   Ipv4Address address{{127, 0, 0, 1}, local_port(listener->native()).value_or(0)};
   std::vector<Socket> peers;
+  peers.reserve(3);
   for (int i = 0; i < 3; ++i) peers.emplace_back(connect_address(address).value_or(kNoSocket));
   EXPECT_EQ(connections_waiting(listener->native()).value_or(0), 3u);
   Result<Socket> taken = accept_connection(listener->native());

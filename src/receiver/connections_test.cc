@@ -178,6 +178,7 @@ TEST(Connections, DeadlinesWatchesAndTheStop) {
         case 'a': connections.look_again(at); break;
         case 'x': connections.expire(at); break;
         case 'S': connections.stop(at); break;
+        default: FAIL() << "no step " << step.op;
       }
       while (connections.looking_again()) connections.look_again(at);
       connections.erase_closed();

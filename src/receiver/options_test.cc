@@ -40,6 +40,7 @@ TEST(Options, ABareCommandLineTakesTheDefaultsTheHelpNames) {
 // What each command line gives: the values set, or the fault told.
 std::string read(std::vector<std::string> args) {
   std::vector<char*> argv;
+  argv.reserve(args.size());
   for (std::string& arg : args) argv.push_back(arg.data());
   std::expected<Command, std::string> command = parse_command_line(argv);
   if (!command) return command.error();
@@ -104,7 +105,9 @@ TEST(Options, ValuesAndFaults) {
     std::string bounds = " (" + std::to_string(r.low) + " to " + std::to_string(r.high) + ")";
     for (std::uint64_t bad : {r.low - 1, r.high + 1}) {
       std::string value = bad == UINT64_MAX ? "-1" : std::to_string(bad);  // below 0
-      rows.push_back({{r.option, value}, r.option + ": " + value + " is not " + r.noun + bounds});
+      std::string fault = r.option;
+      fault.append(": ").append(value).append(" is not ").append(r.noun).append(bounds);
+      rows.push_back({{r.option, value}, fault});
     }
     for (std::uint64_t good : {r.low, r.high}) {
       std::vector<std::string> fields = {"0", "127.0.0.1:12345", "10", "30", "64"};

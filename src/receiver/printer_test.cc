@@ -63,6 +63,15 @@ TEST(Printer, EachFormatsRecords) {
 // A connection's events are records in JSON alone; a limit of frames fills.
 TEST(Printer, EventsAndTheLimitOfFrames) {
   const PeerName peer{1, "127.0.0.1:9"};
+  std::string records;
+  for (const char* rest :
+       {R"("open"})", R"("frame","length":0,"text":""})", R"("fault","message":"idle\n"})",
+        R"("frame","length":0,"text":""})", R"("end"})"}) {
+    records.append(R"({"conn":1,"peer":"127.0.0.1:9","time":"1970-01-01T00:00:00.000000Z",)")
+        .append(R"("event":)")
+        .append(rest)
+        .append("\n");
+  }
   for (Format format : {Format::kPlain, Format::kJson}) {
     CapturedOutput captured;
     LineOutput output(captured);
@@ -75,14 +84,7 @@ TEST(Printer, EventsAndTheLimitOfFrames) {
     EXPECT_TRUE(printer.full());
     EXPECT_TRUE(printer.ended(peer).ok());
     EXPECT_TRUE(output.flush().ok());
-    const std::string head =
-        R"({"conn":1,"peer":"127.0.0.1:9","time":"1970-01-01T00:00:00.000000Z","event":)";
-    EXPECT_EQ(captured.text,
-              format == Format::kPlain
-                  ? "\n\n"
-                  : head + "\"open\"}\n" + head + R"("frame","length":0,"text":""})" + "\n" + head +
-                        R"("fault","message":"idle\n"})" + "\n" + head +
-                        R"("frame","length":0,"text":""})" + "\n" + head + "\"end\"}\n");
+    EXPECT_EQ(captured.text, format == Format::kPlain ? "\n\n" : records);
     EXPECT_EQ(printer.frames(), 2u);
   }
 }
