@@ -4,7 +4,9 @@
 // polled for its failure only (a reset is told at once), and the bytes
 // waiting (FIONREAD) are looked at now and then, more rarely the longer they
 // stay as they are. A socket with none waiting is polled for input, a real
-// wait. Input is told when the bytes reach the low water.
+// wait. Input is told when the bytes grow to the low water or past it; after
+// its owner's turn, bytes that still reach it are told again, for they may
+// have come during the turn.
 //
 // Nor does Winsock tell what Linux tells below the low water: that the
 // system will take no more for the connection (it counts in full each of its
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -47,6 +50,7 @@ struct Entry {
   Clock::time_point next_look;  // when they are looked at again
   Clock::duration pause = kFirstLook;
   bool stall_told = false;    // the stall of these bytes was told
+  bool told = false;          // input was told in the last wait
   bool failure_told = false;  // a hang-up or failure was told
 };
 
@@ -172,7 +176,15 @@ Result<std::span<const PollEvent>> Poller::wait(int milliseconds) {
       milliseconds < 0 ? Clock::time_point::max() : now + std::chrono::milliseconds(milliseconds);
   for (std::size_t i = 0; i < s.entries.size(); ++i) {
     Entry& entry = s.entries[i];
-    if (on_timer(entry) && entry.next_look <= now && s.look(entry, now)) {
+    bool news = false;
+    if (std::exchange(entry.told, false) && entry.what == Watch::kInput) {
+      s.restart(entry, now);
+      news = entry.count > 0 && entry.count >= entry.low_water;
+    } else if (on_timer(entry) && entry.next_look <= now) {
+      news = s.look(entry, now);
+    }
+    if (news) {
+      entry.told = true;
       s.events.push_back({entry.token, true, false, false});
     }
     if (on_timer(entry)) until = std::min(until, entry.next_look);
@@ -212,6 +224,7 @@ Result<std::span<const PollEvent>> Poller::wait(int milliseconds) {
     s.restart(entry, now);
     // A listener has no bytes: what it has is a connection to take.
     if (entry.count == 0 || entry.count >= entry.low_water) {
+      entry.told = true;
       s.events.push_back({entry.token, true, false, false});
     }
   }
