@@ -6,6 +6,8 @@
 #include <optional>
 #include <span>
 
+#include "json/frame_prefix.h"
+
 namespace fc::receiver {
 
 /// What follows the whole frames of a span of bytes.
@@ -24,14 +26,24 @@ class FrameScan {
       : bytes_(bytes), frame_limit_(frame_limit) {}
 
   /// The next whole frame's payload; nothing once what is left is not a
-  /// whole frame.
-  std::optional<std::span<const std::uint8_t>> next();
+  /// whole frame. (Inline: it runs once a frame.)
+  std::optional<std::span<const std::uint8_t>> next() {
+    std::size_t left = bytes_.size() - end_;
+    if (left < kFramePrefixSize) return std::nullopt;
+    std::uint32_t length = rest_length();
+    if (length > frame_limit_ || left - kFramePrefixSize < length) return std::nullopt;
+    std::span<const std::uint8_t> payload = bytes_.subspan(end_ + kFramePrefixSize, length);
+    end_ += kFramePrefixSize + length;
+    return payload;
+  }
   /// Where the whole frames taken so far end: the next frame begins here.
   std::size_t end() const { return end_; }
   /// What the bytes from end() on are, once next() has said nothing.
   Rest rest() const;
   /// The length that the prefix at end() gives, once it is whole.
-  std::uint32_t rest_length() const;
+  std::uint32_t rest_length() const {
+    return payload_length(bytes_.subspan(end_).first<kFramePrefixSize>());
+  }
 
  private:
   std::span<const std::uint8_t> bytes_;

@@ -52,12 +52,14 @@ bool any_is(std::uint64_t eight, std::uint8_t byte) {
 // Whether any of eight bytes is shown escaped: below 0x20, or 0x7F, and in
 // a JSON string the quote and the backslash. Bytes of 0x80 and more never
 // count (their top bit is masked off).
-bool any_escaped(std::uint64_t eight, bool json_string) {
+template <bool json_string>
+bool any_escaped(std::uint64_t eight) {
   constexpr std::uint64_t kOnes = 0x0101010101010101;
   constexpr std::uint64_t kTops = 0x8080808080808080;
   std::uint64_t below_space = (eight - kOnes * 0x20) & ~eight & kTops;
   if (below_space != 0 || any_is(eight, 0x7f)) return true;
-  return json_string && (any_is(eight, '"') || any_is(eight, '\\'));
+  if constexpr (json_string) return any_is(eight, '"') || any_is(eight, '\\');
+  return false;
 }
 
 // Writes one byte as `table` shows it.
@@ -69,13 +71,14 @@ char* show_byte(const Shown& table, std::uint8_t byte, char* out) {
 // Writes the bytes at `out` as a line, or a JSON string, shows them; where
 // the writing ended. Eight bytes at a time: in one move when none is
 // escaped.
-char* show(std::span<const std::uint8_t> bytes, char* out, bool json_string = false) {
+template <bool json_string = false>
+char* show(std::span<const std::uint8_t> bytes, char* out) {
   const Shown& table = json_string ? kShownInString : kShown;
   std::size_t whole = bytes.size() / 8 * 8;
   for (std::size_t i = 0; i < whole; i += 8) {
     std::uint64_t eight;
     std::memcpy(&eight, bytes.data() + i, 8);
-    if (!any_escaped(eight, json_string)) {
+    if (!any_escaped<json_string>(eight)) {
       std::memcpy(out, &eight, 8);
       out += 8;
       continue;
@@ -96,8 +99,9 @@ std::string shown_text(std::string_view bytes) {
 }
 
 Status LineOutput::add_line(std::span<const std::uint8_t> payload) {
-  if (Status status = put_shown(payload, false); !status.ok()) return status;
-  return end_line();
+  if (Status status = put_shown<false>(payload); !status.ok()) return status;
+  if (Status status = out_.write("\n"); !status.ok()) return failed(std::move(status), true);
+  return {};
 }
 
 Status LineOutput::put(std::string_view text) {
@@ -107,15 +111,16 @@ Status LineOutput::put(std::string_view text) {
 }
 
 Status LineOutput::put_json_string(std::span<const std::uint8_t> bytes) {
-  return put_shown(bytes, true);
+  return put_shown<true>(bytes);
 }
 
 // The bytes go in as pieces that fit the buffer even if every byte needs the
 // longest escape; most payloads are one piece.
-Status LineOutput::put_shown(std::span<const std::uint8_t> bytes, bool json_string) {
+template <bool json_string>
+Status LineOutput::put_shown(std::span<const std::uint8_t> bytes) {
   return put_encoded(bytes, 1, kLongestJsonEscape, kSpill,
-                     [json_string](std::span<const std::uint8_t> piece, char* out) {
-                       return static_cast<std::size_t>(show(piece, out, json_string) - out);
+                     [](std::span<const std::uint8_t> piece, char* out) {
+                       return static_cast<std::size_t>(show<json_string>(piece, out) - out);
                      });
 }
 

@@ -59,7 +59,8 @@ class LineOutput {
 
  private:
   Status end_cut_line();
-  Status put_shown(std::span<const std::uint8_t> bytes, bool json_string);
+  template <bool json_string>
+  Status put_shown(std::span<const std::uint8_t> bytes);
   Status failed(Status status, bool inside_a_line);
 
   PacedDevice device_;

@@ -22,15 +22,8 @@ std::string_view decimal(std::uint64_t number, char (&buffer)[24]) {
 
 }  // namespace
 
-Status Printer::frame(const PeerName& peer, std::span<const std::uint8_t> payload) {
-  ++frames_;
-  bytes_ += payload.size();
-  switch (format_) {
-    case Format::kPlain: break;
-    case Format::kJson: return json_frame(peer, payload);
-    case Format::kHex: return hex_frame(peer, payload);
-  }
-  return output_.add_line(payload);
+Status Printer::record(const PeerName& peer, std::span<const std::uint8_t> payload) {
+  return format_ == Format::kJson ? json_frame(peer, payload) : hex_frame(peer, payload);
 }
 
 // The record's fields up to its event: {"conn":N,"peer":"A","time":"T","event":"E"

@@ -41,7 +41,12 @@ class Printer {
   Printer(Format format, LineOutput& output, std::uint64_t frame_limit = 0)
       : format_(format), output_(output), frame_limit_(frame_limit) {}
 
-  Status frame(const PeerName& peer, std::span<const std::uint8_t> payload);
+  Status frame(const PeerName& peer, std::span<const std::uint8_t> payload) {
+    ++frames_;
+    bytes_ += payload.size();
+    if (format_ == Format::kPlain) return output_.add_line(payload);
+    return record(peer, payload);
+  }
   /// A connection's events: records of their own in JSON, nothing else.
   Status opened(const PeerName& peer) { return event(peer, "open", {}); }
   Status fault(const PeerName& peer, std::string_view message) {
@@ -57,6 +62,7 @@ class Printer {
   LineOutput& output() { return output_; }
 
  private:
+  Status record(const PeerName& peer, std::span<const std::uint8_t> payload);
   Status json_frame(const PeerName& peer, std::span<const std::uint8_t> payload);
   Status hex_frame(const PeerName& peer, std::span<const std::uint8_t> payload);
   Status event(const PeerName& peer, std::string_view name, std::string_view message);
