@@ -32,6 +32,7 @@ FrameReader::FrameReader(const ReaderLimits& limits, Printer& printer)
 
 Wants FrameReader::take(PeerFrames& peer, StreamEnd end) {
   Step step{Turn::kNothing};
+  bool inside = peer.state_ == FrameState::kTaken || peer.state_ == FrameState::kLong;
   switch (peer.state_) {
     case FrameState::kBetween:
     case FrameState::kHeld: step = look(peer, end); break;
@@ -40,6 +41,12 @@ Wants FrameReader::take(PeerFrames& peer, StreamEnd end) {
       break;
     case FrameState::kLong: step = read_payload(peer); break;
     case FrameState::kWaiting: step = look_while_waiting(peer, end); break;
+  }
+  // A frame taken in is whole and more waits: the frames after it go out in
+  // the same turn, with one write.
+  if (inside && step.more && step.turn == Turn::kHeard && peer.state_ == FrameState::kBetween) {
+    Step next = look(peer, end);
+    step = {next.turn == Turn::kEnded ? Turn::kEnded : Turn::kHeard, next.more};
   }
   // Lines go out at the end of each turn, so that a frame is printed as soon
   // as it is whole.
