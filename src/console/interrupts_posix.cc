@@ -27,6 +27,7 @@ volatile sig_atomic_t g_summary_asked = 0;
 volatile sig_atomic_t g_escape_armed = 0;
 sigjmp_buf g_escape;
 sigset_t g_wait_mask;
+sigset_t g_busy_mask;  // the requests blocked: the mask outside waits
 bool g_counting = false;
 
 void on_stop(int) {
@@ -56,6 +57,7 @@ void count_interrupts() {
   (void)sigaction(SIGUSR1, &action, nullptr);
   sigset_t own;
   (void)sigprocmask(SIG_BLOCK, &held, &own);
+  (void)sigprocmask(SIG_BLOCK, nullptr, &g_busy_mask);
   g_wait_mask = own;
   for (int signal : kStopSignals) sigdelset(&g_wait_mask, signal);
   sigdelset(&g_wait_mask, SIGUSR1);
@@ -81,18 +83,18 @@ ssize_t write_letting_interrupts_in(int fd, const void* bytes, std::size_t size)
     errno = ECANCELED;
     return -1;
   }
-  // The mask saved here, with the requests blocked, is the one the jump
-  // restores.
-  if (sigsetjmp(g_escape, 1) != 0) {
+  // The jump leaves the mask as it is (saving it would cost a call each
+  // write); the way back blocks the requests again.
+  if (sigsetjmp(g_escape, 0) != 0) {
+    (void)sigprocmask(SIG_SETMASK, &g_busy_mask, nullptr);
     errno = ECANCELED;
     return -1;
   }
-  sigset_t held;
   g_escape_armed = 1;
-  (void)sigprocmask(SIG_SETMASK, &g_wait_mask, &held);
+  (void)sigprocmask(SIG_SETMASK, &g_wait_mask, nullptr);
   ssize_t written = write(fd, bytes, size);
   int error = errno;
-  (void)sigprocmask(SIG_SETMASK, &held, nullptr);
+  (void)sigprocmask(SIG_SETMASK, &g_busy_mask, nullptr);
   g_escape_armed = 0;
   errno = error;
   return written;
