@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 
 #include "console/std_streams.h"
 #include "net/sockaddr_conversion.h"
@@ -53,13 +54,16 @@ Result<Socket> listen_on(const SocketAddress& address, int backlog) {
 }
 
 // For a listener, Linux counts the connections not yet accepted in
-// tcpi_unacked.
+// tcpi_unacked. An answer too short to reach it (qemu's user mode passes
+// TCP options as one int) leaves the count unknown, not zero.
 Result<std::size_t> connections_waiting(NativeSocket listener) {
   tcp_info info{};
   socklen_t length = sizeof info;
   if (getsockopt(fd_of(listener), IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
     return std::unexpected(last_socket_error());
   }
+  constexpr std::size_t kNeeded = offsetof(tcp_info, tcpi_unacked) + sizeof info.tcpi_unacked;
+  if (length < kNeeded) return std::unexpected(IoError::from_kind(ErrorKind::Unsupported));
   return info.tcpi_unacked;
 }
 

@@ -100,7 +100,9 @@ TEST(ListenOn, CountsTheConnectionsWaiting) {
   std::vector<Socket> peers;
   peers.reserve(3);
   for (int i = 0; i < 3; ++i) peers.emplace_back(connect_address(address).value_or(kNoSocket));
-  EXPECT_EQ(connections_waiting(listener->native()).value_or(0), 3u);
+  Result<std::size_t> waiting = connections_waiting(listener->native());
+  if (!waiting) GTEST_SKIP() << "this system does not tell the count";
+  EXPECT_EQ(*waiting, 3u);
   Result<Socket> taken = accept_connection(listener->native());
   EXPECT_EQ(connections_waiting(listener->native()).value_or(0), 2u);
 }
