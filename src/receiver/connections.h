@@ -40,16 +40,9 @@ namespace fc::receiver {
 
 /// A connection's socket, as the serving loop uses it: its bytes, and how
 /// the wait watches it. Closed, and no longer watched, when destroyed.
-class PeerSocket {
+class PeerSocket : public PeerBytes {
  public:
   virtual ~PeerSocket() = default;
-  virtual Result<std::size_t> peek(std::span<std::uint8_t> buffer) = 0;
-  virtual Result<std::size_t> receive(std::span<std::uint8_t> buffer) = 0;
-  virtual Result<std::size_t> discard(std::span<std::uint8_t> scratch) = 0;
-  virtual Result<std::size_t> waiting() = 0;
-  /// The low water (Poller::expect): how many bytes the system will hold.
-  virtual Result<std::size_t> hold(std::size_t bytes) = 0;
-  virtual Status failure() = 0;
   /// Watches the socket for `what`, its news told with `token`.
   virtual Status watch(Watch what, std::uint64_t token) = 0;
 };

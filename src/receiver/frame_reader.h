@@ -58,9 +58,8 @@
 
 namespace fc::receiver {
 
-/// One connection as the reader sees it: its bytes, as the system holds
-/// them, and where news of it goes. The connection itself implements it.
-class PeerLink {
+/// A connection's bytes, as the system holds them.
+class PeerBytes {
  public:
   /// Copies what waits, without taking it.
   virtual Result<std::size_t> peek(std::span<std::uint8_t> buffer) = 0;
@@ -74,6 +73,15 @@ class PeerLink {
   virtual Result<std::size_t> hold(std::size_t bytes) = 0;
   /// The failure the stream ended with (a reset); success if none.
   virtual Status failure() = 0;
+
+ protected:
+  ~PeerBytes() = default;
+};
+
+/// One connection as the reader sees it: its bytes, and where news of it
+/// goes. The connection itself implements it.
+class PeerLink : public PeerBytes {
+ public:
   /// A fault of the connection, to report; every line before it is out.
   virtual void fault(std::string_view what) = 0;
   /// Outside its turn its waiting frame got its room, or (`lost`) could not
