@@ -218,6 +218,15 @@ std::function<void(Peers&)> beside_a_holder(const std::function<void(Peers&)>& a
   };
 }
 
+// A peer that sends three bytes of a six-byte payload, then the receiver
+// is asked to stop.
+void stopped_inside_a_payload(Peers& peers) {
+  peers.send(peers.connect(), frame("abcdef").substr(0, 7));
+  peers.pause(300);
+  peers.stop();
+  peers.pause(1300);
+}
+
 const std::string kHolderEnded = "connection 1: stream ended inside a payload after 1 of 1048576";
 
 // Payloads of every kind a record holds: compact JSON, pretty-printed JSON,
@@ -484,12 +493,7 @@ const Row kRows[] = {
      Needs::kSignalsAndLimits},
     {"StoppedInsideAFrameReported",
      {},
-     [](Peers& peers) {
-       peers.send(peers.connect(), frame("abcdef").substr(0, 7));
-       peers.pause(300);
-       peers.stop();
-       peers.pause(1300);
-     },
+     stopped_inside_a_payload,
      1,
      "",
      "connection 1: stopped inside a payload after 3 of 6 bytes",
@@ -497,12 +501,7 @@ const Row kRows[] = {
      Needs::kSignalsAndLimits},
     {"TheTerminalClosedIsAStopToo",
      {},
-     [](Peers& peers) {
-       peers.send(peers.connect(), frame("abcdef").substr(0, 7));
-       peers.pause(300);
-       peers.stop();
-       peers.pause(1300);
-     },
+     stopped_inside_a_payload,
      1,
      "",
      "connection 1: stopped inside a payload after 3 of 6 bytes",
