@@ -37,9 +37,9 @@ Wants FrameReader::take(PeerFrames& peer, StreamEnd end) {
     case FrameState::kBetween:
     case FrameState::kHeld: step = look(peer, end); break;
     case FrameState::kTaken:
-      step = peer.prefix_taken_ < kPrefix ? read_prefix(peer, end) : read_payload(peer);
+      step = peer.prefix_taken_ < kPrefix ? read_prefix(peer, end) : read_payload(peer, end);
       break;
-    case FrameState::kLong: step = read_payload(peer); break;
+    case FrameState::kLong: step = read_payload(peer, end); break;
     case FrameState::kWaiting: step = look_while_waiting(peer, end); break;
   }
   // A frame taken in is whole and more waits: the frames after it go out in
@@ -142,7 +142,7 @@ FrameReader::Step FrameReader::begin_long(PeerFrames& peer, std::span<const std:
     if (!payload.empty()) std::memcpy(peer.buffer_.bytes().data(), payload.data(), payload.size());
     peer.seen_ = payload.size();
     if (!consume(peer, before + payload.size()) || !hold(peer, 1)) return {Turn::kEnded};
-    return {Turn::kNothing, !all_seen};
+    return {Turn::kNothing, !all_seen || end != StreamEnd::kOpen};
   }
   if (!consume(peer, before)) return {Turn::kEnded};
   enter(peer, FrameState::kWaiting);
@@ -179,7 +179,7 @@ FrameReader::Step FrameReader::read_prefix(PeerFrames& peer, StreamEnd end) {
   if (*got == 0) return end_inside(peer);
   peer.prefix_taken_ = static_cast<std::uint8_t>(peer.prefix_taken_ + *got);
   peer.taken_ = true;
-  if (peer.prefix_taken_ < kPrefix) return {Turn::kHeard};
+  if (peer.prefix_taken_ < kPrefix) return {Turn::kHeard, end != StreamEnd::kOpen};
   Step step = after_prefix(peer, end);
   if (step.turn == Turn::kNothing) step.turn = Turn::kHeard;
   return step;
@@ -206,8 +206,9 @@ FrameReader::Step FrameReader::after_prefix(PeerFrames& peer, StreamEnd end) {
 }
 
 // More of a payload taken in, one read's worth at most; printed, and its
-// room given back, once whole.
-FrameReader::Step FrameReader::read_payload(PeerFrames& peer) {
+// room given back, once whole. A stream that has ended is read again, for
+// the wait tells of its end only once.
+FrameReader::Step FrameReader::read_payload(PeerFrames& peer, StreamEnd end) {
   std::span<std::uint8_t> free = peer.buffer_.bytes().subspan(peer.seen_);
   std::size_t asked = std::min(free.size(), limits_.read_size);
   Result<std::size_t> got = peer.link_.receive(free.first(asked));
@@ -215,7 +216,7 @@ FrameReader::Step FrameReader::read_payload(PeerFrames& peer) {
   if (*got == 0) return end_inside(peer);
   peer.seen_ += *got;
   peer.taken_ = true;
-  bool more = *got == asked;
+  bool more = *got == asked || end != StreamEnd::kOpen;
   if (peer.seen_ < peer.length_) return {Turn::kHeard, more};
   bool printed = print(peer, peer.buffer_.bytes());
   release(peer);
@@ -442,14 +443,24 @@ std::string FrameReader::position(PeerFrames& peer) {
   switch (peer.state_) {
     case FrameState::kBetween: return "";
     case FrameState::kHeld: {
-      // Bytes may have come since the last look.
-      std::size_t waiting = peer.link_.waiting().value_or(0);
-      std::size_t whole = peer.seen_ >= kPrefix ? kPrefix + std::size_t{peer.length_} : kPrefix;
-      seen = std::max(seen, std::min(waiting, whole));
-      if (seen < kPrefix) break;
-      seen -= kPrefix;
-      return "inside a payload after " + std::to_string(seen) + " of " +
-             std::to_string(peer.length_) + " bytes";
+      // Its bytes stay with the system, its prefix first, and more may have
+      // come since the last look; what waits beyond it is the next frame's.
+      std::size_t waiting = std::max(seen, peer.link_.waiting().value_or(0));
+      std::array<std::uint8_t, kPrefix> prefix{};
+      Result<std::size_t> peeked = peer.link_.peek(prefix);
+      std::uint32_t length = peer.length_;
+      if (peeked && *peeked < kPrefix) {
+        seen = *peeked;
+        break;
+      }
+      if (peeked) {
+        length = payload_length(prefix);
+      } else if (seen < kPrefix) {
+        break;
+      }
+      seen = std::min(waiting, kPrefix + std::size_t{length}) - kPrefix;
+      return "inside a payload after " + std::to_string(seen) + " of " + std::to_string(length) +
+             " bytes";
     }
     case FrameState::kTaken:
       if (peer.prefix_taken_ < kPrefix) {

@@ -208,7 +208,7 @@ class FrameReader {
   Step take_short(PeerFrames& peer, std::span<const std::uint8_t> rest, std::size_t position);
   Step read_prefix(PeerFrames& peer, StreamEnd end);
   Step after_prefix(PeerFrames& peer, StreamEnd end);
-  Step read_payload(PeerFrames& peer);
+  Step read_payload(PeerFrames& peer, StreamEnd end);
   Step look_while_waiting(PeerFrames& peer, StreamEnd end);
   Step end_inside(PeerFrames& peer);
   Step read_failed(PeerFrames& peer, const IoError& error);

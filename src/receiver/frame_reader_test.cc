@@ -128,6 +128,18 @@ TEST(FrameReader, TurnsOfThreePeers) {
        {},
        {FrameState::kLong, kB, kB},
        "input more idle frame runs"},
+      {"a long frame's stream ended with bytes of it: read again, for no more news comes",
+       {{'s', 0, big.substr(0, 20)}, {'e', 0}, {'t', 0}, {'t', 0}},
+       "",
+       {},
+       {FrameState::kLong, kB, kB},
+       "input more idle frame runs"},
+      {"a prefix taken in, its stream ended with bytes of it: read again",
+       {{'s', 0, "\0\0"s}, {'t', 0}, {'t', 0}, {'s', 0, "\0"s}, {'e', 0}, {'t', 0}},
+       "",
+       {},
+       {FrameState::kTaken, kB, kB},
+       "input more idle frame runs"},
       {"a long frame without room waits, neither idle nor late",
        {{'s', 0, big.substr(0, 20)}, {'t', 0}, {'s', 1, big.substr(0, 20)}, {'t', 1}},
        "",
@@ -232,19 +244,35 @@ TEST(FrameReader, TurnsOfThreePeers) {
 }
 
 // Where a frame under way stands, as reports tell it: for a short frame
-// that stays with the system, what waits there now.
+// that stays with the system, what waits there now, its prefix completed
+// since the last look included, and nothing of the next frame.
 TEST(FrameReader, PositionCountsWhatWaitsNow) {
-  CapturedOutput captured;
-  LineOutput output(captured);
-  Printer printer(Format::kPlain, output);
-  FrameReader reader({16, page_size(), 4096}, printer);
-  FakePeer peer;
-  peer.bytes.send(framed("abcdefghij").substr(0, 5));
-  (void)reader.take(peer.frames, StreamEnd::kOpen);
-  peer.bytes.send("bcdef");
-  EXPECT_EQ(reader.position(peer.frames), "inside a payload after 6 of 10 bytes");
-  EXPECT_TRUE(reader.heard_since(peer.frames));
-  EXPECT_FALSE(reader.heard_since(peer.frames));
+  struct Row {
+    std::string looked_at;
+    std::string came_since;
+    const char* position;
+  };
+  const std::string frame = framed("abcdefghij");
+  const Row rows[] = {
+      {frame.substr(0, 5), frame.substr(5, 5), "inside a payload after 6 of 10 bytes"},
+      {frame.substr(0, 2), frame.substr(2, 7), "inside a payload after 5 of 10 bytes"},
+      {frame.substr(0, 2), frame.substr(2, 1), "inside a length prefix after 3 of 4 bytes"},
+      {frame.substr(0, 2), frame.substr(2) + framed("xy"), "inside a payload after 10 of 10 bytes"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.position);
+    CapturedOutput captured;
+    LineOutput output(captured);
+    Printer printer(Format::kPlain, output);
+    FrameReader reader({16, page_size(), 4096}, printer);
+    FakePeer peer;
+    peer.bytes.send(row.looked_at);
+    (void)reader.take(peer.frames, StreamEnd::kOpen);
+    peer.bytes.send(row.came_since);
+    EXPECT_TRUE(reader.heard_since(peer.frames));
+    EXPECT_FALSE(reader.heard_since(peer.frames));
+    EXPECT_EQ(reader.position(peer.frames), row.position);
+  }
 }
 
 }  // namespace
