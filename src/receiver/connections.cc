@@ -75,6 +75,9 @@ void Connections::turn(Connection& connection, StreamEnd end, SteadyTime now) {
 // Fits what the connection is watched for and which deadlines run to the
 // reader's answer.
 void Connections::apply(Connection& connection, const Wants& wants, SteadyTime now) {
+  // Closed during its own turn: its frame could not be given the room it
+  // was granted.
+  if (!connection.open_) return;
   if (wants.turn == Turn::kEnded) return close(connection);
   if (wants.watch != connection.watch_) {
     connection.watch_ = wants.watch;

@@ -24,9 +24,9 @@ std::string dropped_late(const std::string& where) {
 // Connections with an idle limit of 3 s, a frame limit of 5 s, and at a
 // stop a grace of 1 s and a bound of 2 s; reads of 16 bytes at most and a
 // budget of one page. Each step happens at its time, in ms: 'o' takes peer N
-// on, 's' sends it bytes, 'e' ends its stream, 'r' resets it, 'n' is news of
-// it from the wait, 'a' looks again where bytes were left, 'x' drops those
-// past a deadline, 'S' is a stop.
+// on, 's' sends it bytes, 'e' ends its stream, 'r' resets it, 'h' makes its
+// system refuse to wait for bytes, 'n' is news of it from the wait, 'a' looks
+// again where bytes were left, 'x' drops those past a deadline, 'S' is a stop.
 TEST(Connections, DeadlinesWatchesAndTheStop) {
   struct Step {
     char op;
@@ -147,6 +147,22 @@ TEST(Connections, DeadlinesWatchesAndTheStop) {
        "",
        "frame-sink: connection 1: stopped inside a payload after 3 of 12 bytes\n",
        {true}},
+      {"at a stop, a whole waiting frame that cannot be given its lent room ends in its turn",
+       {{'o', 0, 0},
+        {'s', 0, 0, big.substr(0, 20)},
+        {'n', 0, 0},
+        {'o', 1, 0},
+        {'s', 1, 0, big.substr(0, 20)},
+        {'n', 1, 0},
+        {'S', 0, 100},
+        {'h', 1, 100},
+        {'s', 1, 200, big.substr(20)},
+        {'n', 1, 200},
+        {'x', 0, 1500}},
+       "",
+       std::string("frame-sink: connection 2: cannot wait for input: out of memory\n") +
+           "frame-sink: connection 1: stopped inside a payload after 16 of 4000 bytes\n",
+       {true, true}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -172,6 +188,7 @@ TEST(Connections, DeadlinesWatchesAndTheStop) {
         case 's': peer.bytes.send(step.bytes); break;
         case 'e': peer.bytes.ended = true; break;
         case 'r': peer.bytes.reset = true; break;
+        case 'h': peer.bytes.hold_fails = true; break;
         case 'n':
           connections.news(peer.token, peer.bytes.ended || peer.bytes.reset, peer.bytes.reset, at);
           break;

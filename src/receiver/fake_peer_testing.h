@@ -2,8 +2,9 @@
 #define FC_RECEIVER_FAKE_PEER_TESTING_H_
 
 // Peers without sockets, for the reader's and the serving loop's tests and
-// the fuzz target: bytes sent in chosen pieces, a clean end, a reset, and a
-// system that holds fewer bytes than asked (its limits set low).
+// the fuzz target: bytes sent in chosen pieces, a clean end, a reset, a
+// system that holds fewer bytes than asked (its limits set low), and one that
+// refuses to wait for them.
 
 #include <algorithm>
 #include <cstdint>
@@ -31,6 +32,7 @@ class FakeBytes {
   Result<std::size_t> take(std::span<std::uint8_t> buffer) { return copy(buffer, true); }
   /// As the system does, the low water is lowered to what it holds.
   Result<std::size_t> hold(std::size_t bytes) {
+    if (hold_fails) return std::unexpected(IoError::from_kind(ErrorKind::OutOfMemory));
     low_water = std::min(bytes, capacity);
     return low_water;
   }
@@ -48,6 +50,7 @@ class FakeBytes {
   bool reset = false;
   std::size_t capacity = SIZE_MAX;  ///< the most the system holds
   std::size_t low_water = 1;
+  bool hold_fails = false;  ///< the system refuses any low water
 
  private:
   // Queued bytes come before the end, and before a reset's error.
