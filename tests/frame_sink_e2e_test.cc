@@ -533,7 +533,7 @@ const Row kRows[] = {
      },
      1,
      repeated("f\n", 40),
-     "",
+     "accept: Too many open files",
      {.open_files_limit = 24},
      Needs::kNoDescriptorsLeft},
     {"ASecondStopEndsItThoughStandardErrorIsBlocked",

@@ -133,6 +133,8 @@ class Server {
   bool stopping_ = false;
   bool resting_ = false;  // from accepting, after a failure
   SteadyTime rest_end_{};
+  std::size_t open_at_rest_ = 0;  // connections open when the rest began
+  bool accept_failed_ = false;    // an accept has failed
 };
 
 int Server::run() {
@@ -144,6 +146,7 @@ int Server::run() {
   while (!stop_forced() && !done() && turn()) {
   }
   if (stop_forced()) return stopped_at_once();
+  printer_.set_time(std::chrono::system_clock::now());
   connections_.close_all(true);
   connections_.erase_closed();
   close_waiting();
@@ -188,16 +191,20 @@ bool Server::done() {
 // itself failed.
 bool Server::turn() {
   SteadyTime start = now();
-  if (start >= rest_end_ || stopping_) end_rest();
+  // At a stop, a descriptor freed ends the rest: one more can be taken.
+  bool freed = stopping_ && connections_.open_count() < open_at_rest_;
+  if (start >= rest_end_ || freed) end_rest();
   int timeout = connections_.looking_again() ? 0 : wait_milliseconds(start);
   Result<std::span<const PollEvent>> events = poller_.wait(timeout);
-  if (!events) {
-    if (events.error().is_interrupted()) return true;
+  if (!events && !events.error().is_interrupted()) {
     reporter_.fault("wait: " + display_text(events.error()));
     return false;
   }
+  // A signal lets itself in only during the wait, and cuts it short: the
+  // summary it asks for, and the records of a stop it asks for, come now.
   if (summary_asked()) reporter_.note(summary());
   printer_.set_time(std::chrono::system_clock::now());
+  if (!events) return true;
   SteadyTime heard = now();
   for (const PollEvent& event : *events) {
     if (event.token == kListenerToken) {
@@ -239,8 +246,13 @@ void Server::accept_waiting(SteadyTime now) {
     if (!socket) {
       if (socket.error().is_interrupted()) continue;
       if (socket.error().kind() != ErrorKind::WouldBlock) {
-        // Out of descriptors or memory, say: try again a moment later.
-        reporter_.fault("accept: " + display_text(socket.error()));
+        // Out of descriptors or memory, say: try again a moment later. At a
+        // stop, where every descriptor freed is tried at once, it is not
+        // told again.
+        if (!stopping_ || !accept_failed_) {
+          reporter_.fault("accept: " + display_text(socket.error()));
+        }
+        accept_failed_ = true;
         rest(now);
       }
       return;
@@ -266,6 +278,7 @@ void Server::end_rest() {
 void Server::rest(SteadyTime now) {
   resting_ = true;
   rest_end_ = now + kAcceptRest;
+  open_at_rest_ = connections_.open_count();
   (void)poller_.change(listener_.native(), Watch::kFailure, kListenerToken);
 }
 
