@@ -150,11 +150,15 @@ int Server::run() {
   connections_.close_all(true);
   connections_.erase_closed();
   close_waiting();
-  if (Status status = output_.finish(); !status.ok()) {
-    reporter_.fault("cannot write to standard output: " + display_text(status.error()));
+  Status finished = output_.finish();
+  // A second request while the last lines wait for their stream.
+  if (stop_forced()) return stopped_at_once();
+  if (!finished.ok()) {
+    reporter_.fault("cannot write to standard output: " + display_text(finished.error()));
   }
   reporter_.note(summary());
   reporter_.finish();
+  if (stop_forced()) return stopped_at_once();
   return reporter_.status();
 }
 
@@ -190,6 +194,8 @@ bool Server::done() {
 // waiting, drops the connections past a deadline. False when the wait
 // itself failed.
 bool Server::turn() {
+  // Asked for while a write waited, where the signal cut no wait short.
+  if (summary_asked()) reporter_.note(summary());
   SteadyTime start = now();
   // At a stop, a descriptor freed ends the rest: one more can be taken.
   bool freed = stopping_ && connections_.open_count() < open_at_rest_;
