@@ -13,6 +13,7 @@ namespace fc {
 namespace {
 
 std::atomic<int> g_count{0};
+std::atomic<bool> g_seen{false};  // the main thread has seen a second request
 HANDLE g_main_thread = nullptr;
 
 BOOL WINAPI on_console_event(DWORD event) {
@@ -20,7 +21,14 @@ BOOL WINAPI on_console_event(DWORD event) {
   int count = g_count.load();
   while (count < 2 && !g_count.compare_exchange_weak(count, count + 1)) {
   }
-  if (count + 1 >= 2 && g_main_thread != nullptr) (void)CancelSynchronousIo(g_main_thread);
+  if (count + 1 < 2 || g_main_thread == nullptr) return TRUE;
+  // A cancel finds only a write that already waits; one about to begin is
+  // caught by a later try, until the main thread has seen the request (for
+  // five seconds at most).
+  for (int tries = 0; tries < 500 && !g_seen.load(); ++tries) {
+    (void)CancelSynchronousIo(g_main_thread);
+    Sleep(10);
+  }
   return TRUE;
 }
 
@@ -32,7 +40,11 @@ void count_interrupts() {
   (void)SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-int interrupts() { return g_count.load(); }
+int interrupts() {
+  int count = g_count.load();
+  if (count >= 2) g_seen.store(true);
+  return count;
+}
 
 bool summary_asked() { return false; }
 
