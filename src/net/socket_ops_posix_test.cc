@@ -107,6 +107,17 @@ TEST(ListenOn, CountsTheConnectionsWaiting) {
   EXPECT_EQ(connections_waiting(listener->native()).value_or(0), 2u);
 }
 
+// Only an IPv6 listener can take IPv4 connections too; asked of an IPv4
+// one, the answer is no.
+TEST(ListenOn, TakesIpv4TooOnlyOnADualStackListener) {
+  Result<Socket> v4 = listen_on(Ipv4Address{{127, 0, 0, 1}, 0}, 1);
+  ASSERT_TRUE(v4.has_value());
+  EXPECT_FALSE(takes_ipv4_too(v4->native()));
+  Result<Socket> v6 = listen_on(Ipv6Address{}, 1);
+  if (!v6) GTEST_SKIP() << "no IPv6 here";
+  EXPECT_TRUE(takes_ipv4_too(v6->native()));
+}
+
 bool is_free(int fd) { return fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
 
 // In a child process: frees the standard slots given, sets the descriptor
