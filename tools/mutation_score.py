@@ -225,7 +225,9 @@ def build_and_test(timeout):
         return "caught", f"timed out after {timeout} s"
     if status == 0:
         return "survived", ""
-    failed = re.search(r"^\s*\d+ - (\S+) \(", (LOGS / "test.log").read_text(errors="replace"), re.M)
+    # The first of the tests that failed, not of those that did not run.
+    failed = re.search(r"tests FAILED:\s*^\s*\d+ - (\S+)",
+                       (LOGS / "test.log").read_text(errors="replace"), re.M)
     return "caught", f"by {failed.group(1)}" if failed else f"ctest exit {status}"
 
 
